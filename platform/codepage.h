@@ -1,0 +1,30 @@
+// MultiByteToWideChar and WideCharToMultiByte for the two code pages the program
+// uses: CP_ACP (code page 936, GBK) and CP_UTF8. Implemented over glibc's iconv.
+#pragma once
+
+#include "platform/windows_types.h"
+
+// MultiByteToWideChar
+//   codePage  CP_ACP (936) or CP_UTF8; any other code page fails (returns 0).
+//   flags     must be 0 (the program passes no other).
+//   src/srcLength  the input and its length in bytes; -1 means NUL-terminated, and the
+//             terminator is then converted and counted too. A length of 0 fails (returns 0).
+//   dst/dstLength  output buffer in UTF-16 code units. dstLength 0 is the sizing call:
+//             nothing is written and the number of code units needed is returned.
+//   Returns the number of code units written (or needed); 0 on failure, including an
+//   output buffer too small (then the buffer's contents are unspecified).
+//   Bytes that are not valid in the code page become U+FFFD for UTF-8 and the default
+//   character for 936, as Windows does with flags 0; no error is reported for them.
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLength,
+                        WCHAR* dst, int dstLength);
+
+// WideCharToMultiByte
+//   codePage  CP_ACP (936) or CP_UTF8; flags 0.
+//   src/srcLength  UTF-16 input and its length in code units; -1 means NUL-terminated.
+//   dst/dstLength  output in bytes; dstLength 0 is the sizing call.
+//   defaultChar/usedDefault  must be null for CP_UTF8; for CP_ACP a null defaultChar
+//             means '?', and *usedDefault (when given) tells whether it was used.
+//   A character that code page 936 lacks becomes '?'; an unpaired surrogate becomes
+//   U+FFFD in UTF-8 and '?' in 936. Returns bytes written (or needed); 0 on failure.
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLength,
+                        char* dst, int dstLength, const char* defaultChar, BOOL* usedDefault);

@@ -1,0 +1,30 @@
+// The C runtime calls of the Windows platform that the program uses: 64-bit local
+// time, and the multibyte string functions of the system code page (936).
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <ctime>
+
+#include "platform/windows_types.h"
+
+typedef int errno_t;
+
+// _localtime64: converts seconds since 1970-01-01 00:00:00 UTC to the local time of the
+// zone in TZ. Returns a pointer to a per-thread struct tm that the next call overwrites,
+// or null when the conversion fails: for a negative count and for a count past
+// 3000-12-31 23:59:59 UTC (32,535,215,999), exactly as on Windows.
+struct tm* _localtime64(const __time64_t* seconds);
+
+// _mbscmp: compares two NUL-terminated strings of code page 936 as unsigned bytes
+// (a double-byte character compares by its lead then trail byte, which is the byte
+// order). Returns <0, 0 or >0.
+int _mbscmp(const unsigned char* left, const unsigned char* right);
+
+// _mbslwr_s / _mbsupr_s: change the case of the ASCII letters of a NUL-terminated code
+// page 936 string in place. The two bytes of a double-byte character (lead byte 0x81
+// to 0xFE) are skipped together and never changed, so a trail byte in 'A'..'Z' or
+// 'a'..'z' is left alone. Returns 0; EINVAL for a null string, or for a size that does
+// not hold the string and its terminator (the string is then left unchanged).
+errno_t _mbslwr_s(unsigned char* str, std::size_t sizeInBytes);
+errno_t _mbsupr_s(unsigned char* str, std::size_t sizeInBytes);

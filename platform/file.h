@@ -1,0 +1,112 @@
+// CFile and the CException family: the framework's file access and its exceptions.
+// CFile is a thin owner of a POSIX file descriptor; failures raise CFileException with
+// the file name, a cause and the OS error, as the framework's CFile does.
+#pragma once
+
+#include <string>
+
+#include "platform/windows_types.h"
+
+// Base of the framework's exceptions. Thrown by pointer-free value here (catch by
+// reference); GetErrorMessage gives the text the standard error box shows, in code
+// page 936.
+class CException
+{
+public:
+    virtual ~CException() = default;
+    // Writes at most maxLength - 1 bytes of the message and a terminator into buffer.
+    // Returns TRUE when a message exists.
+    virtual BOOL GetErrorMessage(char* buffer, UINT maxLength) const;
+    // The whole message as a string (code page 936).
+    virtual std::string ErrorText() const = 0;
+};
+
+class CMemoryException : public CException
+{
+public:
+    std::string ErrorText() const override;
+};
+
+class CInvalidArgException : public CException
+{
+public:
+    std::string ErrorText() const override;
+};
+
+class CFileException : public CException
+{
+public:
+    enum Cause {
+        none = 0,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,        // an operation on a CFile that is not open
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile,
+    };
+
+    CFileException(int cause = none, long osError = 0, std::string fileName = {});
+
+    // Fills cause and OS error from an errno value.
+    static int CauseFromErrno(int errnoValue);
+
+    // "<file>: <reason>" in Chinese, for example
+    // "无法打开文件 /tmp/a.db：找不到该文件。"
+    std::string ErrorText() const override;
+
+    int m_cause;
+    long m_lOsError;
+    std::string m_strFileName;   // code page 936
+};
+
+class CFile
+{
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyNone = 0x0040,
+        modeCreate = 0x1000,
+        typeBinary = 0x8000,
+    };
+
+    CFile() = default;
+    ~CFile();                      // closes without raising
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens path (code page 936; converted to UTF-8 for the file system). Returns FALSE
+    // on failure and, when error is given, fills it. A directory fails with
+    // accessDenied. Sharing flags are accepted and not enforced (no mandatory locks on
+    // Linux).
+    BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
+
+    // Length in bytes. Raises CFileException(invalidFile) when the file is not open.
+    ULONGLONG GetLength() const;
+
+    // Reads up to count bytes; returns the number read (less only at the end of the
+    // file). Raises CFileException on a read error or when the file is not open.
+    UINT Read(void* buffer, UINT count);
+
+    // Closes; raises CFileException when closing fails. Closing a closed file does
+    // nothing.
+    void Close();
+
+    const std::string& GetFilePath() const { return m_path; }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};

@@ -1,0 +1,41 @@
+// CWinApp, the application object, and the start-up calls that mean nothing on Linux.
+#pragma once
+
+#include <string>
+
+#include "platform/ui/wnd.h"
+
+constexpr DWORD AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
+
+class CWinApp : public CCmdTarget
+{
+public:
+    // Registers this object as the application. appName null: the executable's file name
+    // without its extension (set when AfxWinMain runs).
+    explicit CWinApp(const char* appName = nullptr);
+    ~CWinApp() override;
+
+    virtual BOOL InitInstance();     // base: nothing observable; returns TRUE
+    virtual int ExitInstance();      // returns the exit code (0)
+    void SetRegistryKey(const char* key);   // names a settings key; nothing is stored
+    HICON LoadIcon(UINT iconId) const;      // a registered icon resource, or null
+    void OnHelp();                          // the standard ID_HELP command
+
+    CWnd* m_pMainWnd = nullptr;
+    std::string m_pszAppName;
+    DWORD m_dwRestartManagerSupportFlags = 0;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+// Runs the application: Qt start-up, InitInstance, then (as InitInstance returns FALSE)
+// ExitInstance. Returns the exit code.
+int AfxWinMain(int argc, char** argv);
+
+// Nothing on Linux: the common controls, control containers, the shell manager.
+struct INITCOMMONCONTROLSEX { DWORD dwSize; DWORD dwICC; };
+constexpr DWORD ICC_WIN95_CLASSES = 0xFF;
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+void AfxEnableControlContainer();
+class CShellManager {};
