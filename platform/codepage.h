@@ -15,6 +15,9 @@
 //   output buffer too small (then the buffer's contents are unspecified).
 //   Bytes that are not valid in the code page become U+FFFD for UTF-8 and the default
 //   character for 936, as Windows does with flags 0; no error is reported for them.
+//   UTF-8: each maximal invalid subpart is one U+FFFD. 936: 0xFF, a lead byte without a
+//   trail byte (only the lead is consumed) and an unmapped pair (the user-defined areas)
+//   each become one '?' (U+003F).
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLength,
                         WCHAR* dst, int dstLength);
 

@@ -59,8 +59,8 @@ public:
     // Fills cause and OS error from an errno value.
     static int CauseFromErrno(int errnoValue);
 
-    // "<file>: <reason>" in Chinese, for example
-    // "无法打开文件 /tmp/a.db：找不到该文件。"
+    // The file and the reason in Chinese, for example
+    // "无法读取文件 /tmp/a.db：找不到该文件。"
     std::string ErrorText() const override;
 
     int m_cause;
@@ -93,7 +93,9 @@ public:
     // Linux).
     BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
 
-    // Length in bytes. Raises CFileException(invalidFile) when the file is not open.
+    // Length in bytes. Raises CFileException when the file is not open: with the cause
+    // and OS error of the failed Open that left it closed (so the error box says why),
+    // else invalidFile.
     ULONGLONG GetLength() const;
 
     // Reads up to count bytes; returns the number read (less only at the end of the
@@ -107,6 +109,9 @@ public:
     const std::string& GetFilePath() const { return m_path; }
 
 private:
+    [[noreturn]] void throwNotOpen() const;
+
     int m_fd = -1;
     std::string m_path;
+    int m_openErrno = 0;   // errno of the last failed Open, 0 after a successful one
 };

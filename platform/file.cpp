@@ -1,0 +1,226 @@
+// CFile over a POSIX file descriptor, and the CException family with the Chinese texts
+// the standard error box shows. Paths arrive in code page 936 and reach the file system
+// as UTF-8.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+#include "platform/codepage.h"
+
+namespace {
+
+// Largest single read() request; Linux transfers at most about 2 GiB per call anyway.
+constexpr std::size_t kMaxReadChunkBytes = std::size_t{1} << 30;
+constexpr mode_t kCreateMode = 0666;   // narrowed by the umask, as for any new file
+
+bool isLeadByte936(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+// The reason part of a file error, indexed by CFileException::Cause.
+const char* const kCauseTexts[] = {
+    "没有错误。",                      // none
+    "发生了未知错误。",                // genericException
+    "找不到该文件。",                  // fileNotFound
+    "路径无效。",                      // badPath
+    "同时打开的文件过多。",            // tooManyOpenFiles
+    "没有访问该文件的权限。",          // accessDenied
+    "文件没有打开。",                  // invalidFile
+    "不能删除当前目录。",              // removeCurrentDir
+    "目录已满。",                      // directoryFull
+    "无法定位到文件中的指定位置。",    // badSeek
+    "读写磁盘时发生硬件错误。",        // hardIO
+    "文件正被其他程序使用。",          // sharingViolation
+    "文件的这一部分已被锁定。",        // lockViolation
+    "磁盘已满。",                      // diskFull
+    "意外到达文件末尾。",              // endOfFile
+};
+static_assert(sizeof kCauseTexts / sizeof kCauseTexts[0] == CFileException::endOfFile + 1,
+              "one text per cause");
+
+// A code page 936 path as UTF-8 for open(); a failed conversion gives the empty path,
+// which open() refuses.
+std::string ansiToUtf8(const char* ansi)
+{
+    const std::size_t length = std::strlen(ansi);
+    if (length == 0 || length > INT_MAX)
+        return {};
+    const int ansiLength = static_cast<int>(length);
+    std::u16string wide(MultiByteToWideChar(CP_ACP, 0, ansi, ansiLength, nullptr, 0), u'\0');
+    if (wide.empty())
+        return {};
+    const int wideLength = static_cast<int>(wide.size());
+    MultiByteToWideChar(CP_ACP, 0, ansi, ansiLength, wide.data(), wideLength);
+    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0,
+                                         nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(),
+                        static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
+}
+
+int posixOpenFlags(UINT openFlags)
+{
+    int flags = O_CLOEXEC;
+    switch (openFlags & 0x3) {
+    case CFile::modeRead: flags |= O_RDONLY; break;
+    case CFile::modeWrite: flags |= O_WRONLY; break;
+    case CFile::modeReadWrite: flags |= O_RDWR; break;
+    default: return -1;
+    }
+    if (openFlags & CFile::modeCreate)
+        flags |= O_CREAT | O_TRUNC;
+    return flags;
+}
+
+}  // namespace
+
+BOOL CException::GetErrorMessage(char* buffer, UINT maxLength) const
+{
+    if (buffer == nullptr || maxLength == 0)
+        return FALSE;
+    const std::string text = ErrorText();
+    std::size_t length = text.size() < maxLength ? text.size() : maxLength - 1;
+    // Never end on half a double-byte character: count lead bytes up to the cut.
+    std::size_t i = 0;
+    while (i < length)
+        i += isLeadByte936(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    if (i > length)
+        length -= 1;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return TRUE;
+}
+
+std::string CMemoryException::ErrorText() const
+{
+    return "内存不足，无法完成此操作。";
+}
+
+std::string CInvalidArgException::ErrorText() const
+{
+    return "参数无效，无法完成此操作。";
+}
+
+CFileException::CFileException(int cause, long osError, std::string fileName)
+    : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName))
+{
+}
+
+int CFileException::CauseFromErrno(int errnoValue)
+{
+    switch (errnoValue) {
+    case 0: return none;
+    case ENOENT: return fileNotFound;
+    case ENOTDIR: case ENAMETOOLONG: case ELOOP: return badPath;
+    case EMFILE: case ENFILE: return tooManyOpenFiles;
+    case EACCES: case EPERM: case EISDIR: case EROFS: return accessDenied;
+    case EBADF: return invalidFile;
+    case ESPIPE: return badSeek;
+    case EIO: return hardIO;
+    case ETXTBSY: return sharingViolation;
+    case EDEADLK: case ENOLCK: return lockViolation;
+    case ENOSPC: case EDQUOT: return diskFull;
+    default: return genericException;
+    }
+}
+
+std::string CFileException::ErrorText() const
+{
+    const bool known = m_cause >= none && m_cause <= endOfFile;
+    const std::string reason = m_lOsError == EISDIR ? "这是一个文件夹，不是文件。"
+                               : kCauseTexts[known ? m_cause : genericException];
+    if (m_strFileName.empty())
+        return "文件操作失败：" + reason;
+    return "无法读取文件 " + m_strFileName + "：" + reason;
+}
+
+CFile::~CFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
+{
+    if (m_fd >= 0)
+        Close();
+    m_path = path ? path : "";
+    const int flags = posixOpenFlags(openFlags);
+    int fd = -1;
+    if (flags < 0)
+        errno = EINVAL;
+    else
+        fd = ::open(ansiToUtf8(m_path.c_str()).c_str(), flags, kCreateMode);
+    struct stat info;
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        errno = EISDIR;
+    }
+    if (fd < 0) {
+        m_openErrno = errno;
+        if (error)
+            *error = CFileException(CFileException::CauseFromErrno(m_openErrno), m_openErrno, m_path);
+        return FALSE;
+    }
+    m_fd = fd;
+    m_openErrno = 0;
+    return TRUE;
+}
+
+void CFile::throwNotOpen() const
+{
+    if (m_openErrno != 0)
+        throw CFileException(CFileException::CauseFromErrno(m_openErrno), m_openErrno, m_path);
+    throw CFileException(CFileException::invalidFile, 0, m_path);
+}
+
+ULONGLONG CFile::GetLength() const
+{
+    if (m_fd < 0)
+        throwNotOpen();
+    struct stat info;
+    if (fstat(m_fd, &info) != 0)
+        throw CFileException(CFileException::CauseFromErrno(errno), errno, m_path);
+    return static_cast<ULONGLONG>(info.st_size);
+}
+
+UINT CFile::Read(void* buffer, UINT count)
+{
+    if (m_fd < 0)
+        throwNotOpen();
+    if (count == 0)
+        return 0;
+    if (buffer == nullptr)
+        throw CInvalidArgException();
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t want = std::min<std::size_t>(count - done, kMaxReadChunkBytes);
+        const ssize_t got = ::read(m_fd, out + done, want);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw CFileException(CFileException::CauseFromErrno(errno), errno, m_path);
+        if (got == 0)
+            break;   // end of file
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<UINT>(done);
+}
+
+void CFile::Close()
+{
+    if (m_fd < 0)
+        return;
+    const int rc = ::close(m_fd);
+    m_fd = -1;   // the descriptor is gone even when close reports an error
+    if (rc != 0 && errno != EINTR)
+        throw CFileException(CFileException::CauseFromErrno(errno), errno, m_path);
+}
