@@ -1,0 +1,196 @@
+// The live call rows: the iPhone statement and the Android cascade, and the row
+// callbacks that turn each SQLite result row into one CallRecord of CallRecordTable.
+#include "reader/call_rows.h"
+
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include <sqlite3.h>
+
+#include "platform/ui/wnd.h"
+#include "reader/call_record.h"
+#include "reader/call_texts.h"
+#include "reader/text_conversions.h"
+
+const char* const kIphoneRowsWithOriginated =
+    "SELECT ZANSWERED, ZDATE, ZDURATION, ZLOCATION,ZADDRESS,ZORIGINATED FROM ZCALLRECORD";
+const char* const kIphoneRows =
+    "SELECT ZANSWERED, ZDATE, ZDURATION, ZLOCATION,ZADDRESS FROM ZCALLRECORD";
+const char* const kAndroidLogsRows =
+    "SELECT type, date, duration, name, number ,geocoded_location ,logtype FROM logs";
+const char* const kAndroidCallsRows =
+    "SELECT type, date, duration, name, number ,geocoded_location FROM calls";
+const char* const kAndroidCallsRowsNoLocation =
+    "SELECT type, date, duration, name, number FROM calls";
+
+namespace {
+
+// Positions of the iPhone statements' values.
+enum IphoneColumn { kZAnswered, kZDate, kZDuration, kZLocation, kZAddress, kZOriginated };
+// Positions of the Android statements' values.
+enum AndroidColumn { kType, kDate, kDuration, kName, kNumber, kLocation, kLogtype };
+
+// Dates (milliseconds since 1970) below this are not converted; the text is kept.
+constexpr std::int64_t kAndroidMinConvertedMilliseconds = 100000000000;
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
+
+// The row's value at index as a text: NULL, and any index the row does not have,
+// read as the empty text.
+const char* valueAt(int columnCount, char** values, int index)
+{
+    if (values == nullptr || index >= columnCount || values[index] == nullptr)
+        return "";
+    return values[index];
+}
+
+bool textIs(const char* text, const char* expected)
+{
+    return std::strcmp(text, expected) == 0;
+}
+
+// originated is null for a row of the 5-column statement. Null result: no type.
+const char* iphoneCallType(const char* answered, const char* originated)
+{
+    if (originated == nullptr) {
+        if (textIs(answered, "0"))
+            return kOutgoingCall;
+        return textIs(answered, "1") ? kIncomingCall : nullptr;
+    }
+    if (textIs(originated, "1"))
+        return kOutgoingCall;
+    if (textIs(answered, "1"))
+        return kIncomingCall;
+    return textIs(answered, "0") ? kMissedCall : nullptr;
+}
+
+// ZDURATION is a REAL read as text ("35.0"): the whole seconds before the point.
+// A text without a point leaves the duration empty.
+std::string iphoneDurationText(const char* duration)
+{
+    const char* point = std::strchr(duration, '.');
+    if (point == nullptr)
+        return std::string();
+    return std::string(duration, static_cast<std::size_t>(point - duration)) + "秒";
+}
+
+const char* androidCallType(const char* type)
+{
+    if (textIs(type, "1"))
+        return kIncomingCall;
+    if (textIs(type, "2"))
+        return kOutgoingCall;
+    return textIs(type, "3") ? kMissedCall : nullptr;
+}
+
+std::string androidCallTimeText(const char* date)
+{
+    const std::int64_t milliseconds = LeadingInteger64(date);
+    std::string text;
+    if (milliseconds >= kAndroidMinConvertedMilliseconds &&
+        FormatLocalCallTime(milliseconds / kMillisecondsPerSecond, text))
+        return text;
+    return date;
+}
+
+bool isAtoiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::int64_t LeadingInteger64(const char* text)
+{
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    if (text == nullptr)
+        return 0;
+    while (isAtoiSpace(*text))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    // Accumulated with the sign applied digit by digit, so that the minimum is reachable.
+    std::int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        const int digit = *text - '0';
+        if (negative) {
+            if (value < (kMin + digit) / 10)
+                return kMin;
+            value = value * 10 - digit;
+        } else {
+            if (value > (kMax - digit) / 10)
+                return kMax;
+            value = value * 10 + digit;
+        }
+    }
+    return value;
+}
+
+std::int32_t AtoiClamped32(const char* text)
+{
+    const std::int64_t value = LeadingInteger64(text);
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (value < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
+
+int OnIphoneCallRow(void* /*context*/, int columnCount, char** values, char** /*names*/)
+{
+    CallRecord* record = CallRecordTable.BeginAppend();
+    if (record == nullptr)
+        return 0;
+    const char* originated =
+        columnCount > kZOriginated ? valueAt(columnCount, values, kZOriginated) : nullptr;
+    const char* type = iphoneCallType(valueAt(columnCount, values, kZAnswered), originated);
+    if (type != nullptr)
+        record->callType = type;
+    record->callTime = IphoneCallTimeText(AtoiClamped32(valueAt(columnCount, values, kZDate)));
+    record->duration = iphoneDurationText(valueAt(columnCount, values, kZDuration));
+    record->location = Utf8ToAnsiString(valueAt(columnCount, values, kZLocation));
+    record->number = valueAt(columnCount, values, kZAddress);
+    CallRecordTable.CommitAppend();
+    return 0;
+}
+
+int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /*names*/)
+{
+    const char* number = valueAt(columnCount, values, kNumber);
+    // logtype 300 marks a text message kept in the same table; number -1 a withheld one.
+    if (textIs(valueAt(columnCount, values, kLogtype), "300") || textIs(number, "-1"))
+        return 0;
+    CallRecord* record = CallRecordTable.BeginAppend();
+    if (record == nullptr)
+        return 0;
+    const char* type = androidCallType(valueAt(columnCount, values, kType));
+    if (type != nullptr)
+        record->callType = type;
+    const char* date = valueAt(columnCount, values, kDate);
+    record->callTime = androidCallTimeText(date);
+    record->duration = std::string(valueAt(columnCount, values, kDuration)) + "秒";
+    record->name = Utf8ToAnsiString(valueAt(columnCount, values, kName));
+    record->number = number;
+    record->location = Utf8ToAnsiString(valueAt(columnCount, values, kLocation));
+    CallRecordTable.CommitAppend();
+    return 0;
+}
+
+void ReadIphoneCallRows(CallLogConnection& connection)
+{
+    if (connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow) != SQLITE_OK)
+        connection.Exec(kIphoneRows, OnIphoneCallRow);
+}
+
+void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner)
+{
+    if (connection.Exec(kAndroidLogsRows, OnAndroidCallRow) == SQLITE_OK)
+        return;
+    if (connection.Exec(kAndroidCallsRows, OnAndroidCallRow) == SQLITE_OK)
+        return;
+    owner.MessageBox("打开错误2！");
+    if (connection.Exec(kAndroidCallsRowsNoLocation, OnAndroidCallRow) != SQLITE_OK)
+        owner.MessageBox("打开错误3！");
+}

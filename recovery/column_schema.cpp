@@ -1,0 +1,85 @@
+// The two column-schema families and the table_info row callbacks that fill them.
+// Names are kept lower-cased and declared types upper-cased (code page 936 rules), so
+// the remnant rules compare them with fixed literals.
+#include "recovery/column_schema.h"
+
+#include "platform/crt.h"
+#include "recovery/schema_capture.h"
+
+ColumnSchemaTables ColumnSchema;
+
+namespace {
+
+// Result columns of PRAGMA table_info: cid, name, type, notnull, dflt_value, pk.
+constexpr int kTableInfoName = 1;
+constexpr int kTableInfoType = 2;
+
+const char* valueOrEmpty(int columnCount, char** values, int index)
+{
+    if (values == nullptr || index >= columnCount || values[index] == nullptr)
+        return "";
+    return values[index];
+}
+
+// _mbslwr_s/_mbsupr_s work in place on the string's own buffer, terminator included.
+void toLowerInPlace(std::string& text)
+{
+    _mbslwr_s(reinterpret_cast<unsigned char*>(&text[0]), text.size() + 1);
+}
+
+void toUpperInPlace(std::string& text)
+{
+    _mbsupr_s(reinterpret_cast<unsigned char*>(&text[0]), text.size() + 1);
+}
+
+// Appends one pragma row as the family's next column; columns past the capacity are
+// not kept.
+int appendColumn(ColumnSchemaFamily& family, int columnCount, char** values)
+{
+    if (family.count < 0 || family.count >= kColumnSchemaCapacity)
+        return 0;
+    std::string& name = family.names[family.count];
+    std::string& type = family.types[family.count];
+    name = valueOrEmpty(columnCount, values, kTableInfoName);
+    toLowerInPlace(name);
+    type = valueOrEmpty(columnCount, values, kTableInfoType);
+    toUpperInPlace(type);
+    ++family.count;
+    return 0;
+}
+
+}  // namespace
+
+int OnIphoneColumnInfo(void* /*context*/, int columnCount, char** values, char** /*names*/)
+{
+    return appendColumn(ColumnSchema.iphone, columnCount, values);
+}
+
+int OnAndroidColumnInfo(void* /*context*/, int columnCount, char** values, char** /*names*/)
+{
+    return appendColumn(ColumnSchema.android, columnCount, values);
+}
+
+void CaptureColumnSchema(CallLogConnection& connection, CallLogVariant variant)
+{
+    switch (variant) {
+    case CallLogVariant::IphoneStoredata:
+        ColumnSchema.iphone.count = 0;
+        connection.Exec("PRAGMA table_info(ZCALLRECORD)", OnIphoneColumnInfo);
+        break;
+    case CallLogVariant::IphoneCallHistoryDb:
+        ColumnSchema.iphone.count = 0;
+        break;
+    case CallLogVariant::AndroidLogsDb:
+        ColumnSchema.android.count = 0;
+        connection.Exec("PRAGMA table_info(logs)", OnAndroidColumnInfo);
+        break;
+    case CallLogVariant::AndroidCallDb:
+    case CallLogVariant::AndroidContacts2Db:
+        ColumnSchema.android.count = 0;
+        connection.Exec("PRAGMA table_info(calls)", OnAndroidColumnInfo);
+        break;
+    case CallLogVariant::None:
+        break;
+    }
+}
