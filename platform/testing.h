@@ -46,7 +46,9 @@ public:
     std::vector<std::string> fileDialogFilters;   // the filter of every dialog run
     // Called when a dialog's modal loop starts (the window exists and OnInitDialog has
     // run); it must end the dialog, for example with SendMessage(WM_COMMAND, IDOK). When
-    // unset, the dialog is ended with IDCANCEL.
+    // unset, or when it returns with the dialog still running, the dialog is ended with
+    // IDCANCEL. A dialog opened from the callback (an About box) calls it again, nested:
+    // tell them apart by TemplateId().
     std::function<void(CDialog&)> onModalDialog;
     std::vector<UINT> modalDialogs;               // template id of every dialog run
 

@@ -19,7 +19,12 @@ public:
     virtual int ExitInstance();      // returns the exit code (0)
     void SetRegistryKey(const char* key);   // names a settings key; nothing is stored
     HICON LoadIcon(UINT iconId) const;      // a registered icon resource, or null
-    void OnHelp();                          // the standard ID_HELP command
+    // The standard ID_HELP command (an application maps it with
+    // ON_COMMAND(ID_HELP, &CWinApp::OnHelp)); it calls ShowHelp.
+    void OnHelp();
+    // What the help command shows. The base has no help file and shows nothing; an
+    // application overrides it, for example to open its usage page.
+    virtual void ShowHelp();
 
     CWnd* m_pMainWnd = nullptr;
     std::string m_pszAppName;
@@ -38,4 +43,4 @@ struct INITCOMMONCONTROLSEX { DWORD dwSize; DWORD dwICC; };
 constexpr DWORD ICC_WIN95_CLASSES = 0xFF;
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 void AfxEnableControlContainer();
-class CShellManager {};
+class CShellManager {};   // nothing on Linux: the shell's dialogs are Qt's

@@ -39,6 +39,22 @@ constexpr UINT ID_APP_ABOUT = 0xE140;   // 57664
 constexpr UINT ID_HELP = 0xE146;        // 57670
 constexpr int SM_CXICON = 11;
 constexpr int SM_CYICON = 12;
+// System commands (WM_SYSCOMMAND wParam; the low four bits are the system's own).
+constexpr UINT SC_SIZE = 0xF000;
+constexpr UINT SC_MOVE = 0xF010;
+constexpr UINT SC_MINIMIZE = 0xF020;
+constexpr UINT SC_MAXIMIZE = 0xF030;
+constexpr UINT SC_KEYMENU = 0xF100;     // lParam ' ': the system menu from the keyboard
+constexpr UINT SC_CLOSE = 0xF060;
+constexpr UINT SC_RESTORE = 0xF120;
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_RESTORE = 9;
+constexpr COLORREF CLR_DEFAULT = 0xFF000000u;   // "the list's own colour"
+
+constexpr std::uint16_t LOWORD(WPARAM value) { return static_cast<std::uint16_t>(value); }
+constexpr std::uint16_t HIWORD(WPARAM value) { return static_cast<std::uint16_t>(value >> 16); }
 
 // WM_NOTIFY records.
 struct NMHDR { HWND hwndFrom; UINT_PTR idFrom; UINT code; };
@@ -76,7 +92,12 @@ class CCmdTarget
 {
 public:
     virtual ~CCmdTarget() = default;
-    DECLARE_MESSAGE_MAP()
+    // The root of every map chain (an empty table); DECLARE_MESSAGE_MAP overrides it.
+    static const AFX_MSGMAP* GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+    // Runs the first entry of this object's map chain that handles the message; returns
+    // FALSE when none does. Exceptions pass through (the window dispatch reports them).
+    BOOL OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 };
 
 class CWnd : public CCmdTarget
@@ -95,6 +116,23 @@ public:
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // The default processing of the message being dispatched.
     LRESULT Default();
+    // The default processing of any message: WM_SYSCOMMAND SC_CLOSE sends WM_CLOSE,
+    // SC_MINIMIZE / SC_RESTORE change the window state, SC_KEYMENU shows the system
+    // menu; WM_CLOSE on a dialog sends WM_COMMAND IDCANCEL, on another window destroys
+    // it; WM_SETICON stores the icon and returns the previous one; others return 0.
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The handlers ON_WM_SYSCOMMAND / ON_WM_PAINT / ON_WM_QUERYDRAGICON call; these base
+    // versions do the default processing (the dialog paints itself; no drag icon).
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    // Destroys the peer; the C++ object lives on (m_hWnd becomes null).
+    BOOL DestroyWindow();
+    BOOL ShowWindow(int showCommand);
+    // The window that receives this control's notifications (the dialog), or null.
+    CWnd* GetParent() const;
 
     // A modal message box owned by this window (a window-less CWnd works too). caption
     // null: the application's name; "" stays empty. Goes through the modal-UI seam.
@@ -124,6 +162,7 @@ public:
 protected:
     friend class CDataExchange;
     friend class CDialog;
+    friend struct WndAccess;     // the window layer's own code (platform/ui/peer.h)
     int m_controlId = 0;
     DWORD m_style = 0;
     std::string m_text;
@@ -131,8 +170,17 @@ protected:
     std::unique_ptr<Impl> m_impl;
 };
 
-// The application's main window, as the framework knows it (CWinApp::m_pMainWnd).
+// The application's main window, as the framework knows it (CWinApp::m_pMainWnd); null
+// while no application object exists.
 CWnd* AfxGetMainWnd();
+// The application's name, the caption of a message box without one of its own: the
+// application object's m_pszAppName when set, else the name given to AfxSetAppName
+// (AfxWinMain gives the executable's file name without its extension), else "Peldmark".
+std::string AfxGetAppName();
+void AfxSetAppName(const std::string& name);
+// The standard error message box for an exception a message handler let out: its
+// ErrorText, captioned with the application's name, through the modal-UI seam.
+void AfxReportException(CWnd* owner, const CException& error);
 
 class CDataExchange
 {
@@ -150,7 +198,10 @@ class CStatic : public CWnd {};
 // ---------------------------------------------------------------------------------
 // Report list. Rows live here as plain texts (a vector of rows of columns) and are
 // shown through a Qt model/view pair, so a window-less CListCtrl keeps rows too. The
-// text colour of each row is asked of the owner through NM_CUSTOMDRAW.
+// text colour of each row is asked of the owner through NM_CUSTOMDRAW. Rows appended
+// at the end reach the view together when the event loop next runs (a message box, the
+// modal loop, or QApplication::processEvents in a test); the texts here are current at
+// once.
 constexpr DWORD LVS_REPORT = 0x0001;
 constexpr DWORD LVS_SINGLESEL = 0x0004;
 constexpr DWORD LVS_SHOWSELALWAYS = 0x0008;
@@ -179,7 +230,10 @@ public:
     std::string GetItemText(int item, int subItem) const;
     BOOL DeleteAllItems();
     int GetItemCount() const;
-    // The colour the owner's NM_CUSTOMDRAW handler gives row `item` (what the view uses).
+    // The colour the owner's NM_CUSTOMDRAW handler gives row `item`, by the protocol the
+    // view paints with: CDDS_PREPAINT, then (when the owner answered CDRF_NOTIFYITEMDRAW)
+    // CDDS_ITEMPREPAINT with dwItemSpec = item and clrText starting as CLR_DEFAULT.
+    // CLR_DEFAULT: the owner chose none (or the list has no owner).
     COLORREF QueryItemTextColor(int item);
 
     struct Rows;
@@ -221,7 +275,10 @@ public:
     virtual BOOL OnInitDialog();       // runs DoDataExchange through UpdateData(FALSE)
     virtual void OnOK();               // UpdateData(TRUE), then EndDialog(IDOK)
     virtual void OnCancel();           // EndDialog(IDCANCEL)
+    // Ends the dialog with `result`: the window is destroyed, the object lives on.
     void EndDialog(int result);
+    // WM_CLOSE becomes WM_COMMAND IDCANCEL, as a dialog's window procedure does.
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool IsModalLoopRunning() const;
     int ModalResult() const { return m_modalResult; }
     UINT TemplateId() const { return m_templateId; }
@@ -274,6 +331,9 @@ public:
 };
 
 int GetSystemMetrics(int index);
+
+constexpr INT_PTR kShellExecuteSucceeded = 42;   // any value above 32 means success
+constexpr INT_PTR SE_ERR_NOASSOC = 31;            // nothing could open the file
 
 // Opens `file` with `verb` ("open": a web address in the default browser). Returns a
 // value above 32 on success. Goes through the modal-UI seam.

@@ -1,0 +1,56 @@
+// The Open command: choose a file, empty the table, remember the path, tell the phone by
+// the end of the name, read the calls and the call table's columns through a read-only
+// SQLite connection, refill the list, and close the database last.
+#include "app/peldmark_dlg.h"
+
+#include "app/list_refill.h"
+#include "reader/call_log_database.h"
+#include "reader/call_rows.h"
+#include "reader/call_log_variant.h"
+#include "reader/call_record.h"
+#include "recovery/schema_capture.h"
+
+namespace {
+
+const char* const kOpenFilter = "通讯录文件 (*.*)|*.*||";
+const char* const kNotACallLog = "你打开的不是通讯录文件";
+const char* const kRowsLeftOut = "通话记录超过100000条，只载入了前100000条。";
+
+}  // namespace
+
+void CPeldmarkDlg::OnOpenDatabase()
+{
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, kOpenFilter, nullptr, 0,
+                       TRUE);
+    if (dialog.DoModal() != IDOK)
+        return;
+
+    CallRecordTable.Reset();
+    OpenFilePath = dialog.GetPathName();
+
+    const CallLogVariant variant = FindCallLogVariant(OpenFilePath);
+    if (variant == CallLogVariant::None) {
+        clearCallList(*this);
+        MessageBox(kNotACallLog, "");
+        return;
+    }
+
+    // Lives to the end of the command: the database closes after the refill and the
+    // message, last of all.
+    CallLogConnection connection(OpenFilePath);
+    if (!connection.IsOpen()) {
+        clearCallList(*this);
+        return;
+    }
+    if (IsIphoneVariant(variant)) {
+        ReadIphoneCallRows(connection);
+        CaptureColumnSchema(connection, variant);
+        ShowIphoneRecords(*this);
+    } else {
+        ReadAndroidCallRows(connection, *this);
+        CaptureColumnSchema(connection, variant);
+        ShowAndroidRecords(*this);
+    }
+    if (CallRecordTable.rowsLeftOut > 0)
+        MessageBox(kRowsLeftOut);
+}

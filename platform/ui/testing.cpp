@@ -1,0 +1,53 @@
+// The modal-UI seam: the object in use (the Qt one unless a test installed another) and
+// ScriptedModalUi, which answers at once and records every call.
+#include "platform/testing.h"
+
+ModalUi& QtModalUi();   // qt_modal_ui.cpp
+
+namespace {
+ModalUi* g_installed = nullptr;   // null: the Qt one
+}
+
+ModalUi& CurrentModalUi()
+{
+    return g_installed != nullptr ? *g_installed : QtModalUi();
+}
+
+ModalUi* SetModalUi(ModalUi* ui)
+{
+    ModalUi* previous = g_installed;
+    g_installed = ui;
+    return previous;
+}
+
+int ScriptedModalUi::ShowMessageBox(CWnd* owner, const std::string& text,
+                                    const std::string& caption, UINT type)
+{
+    messageBoxes.push_back({ owner, text, caption, type });
+    return IDOK;
+}
+
+std::optional<std::string> ScriptedModalUi::RunFileDialog(const CFileDialog& dialog)
+{
+    fileDialogFilters.push_back(dialog.m_filter);
+    if (fileDialogAnswers.empty())
+        return std::nullopt;
+    std::optional<std::string> answer = fileDialogAnswers.front();
+    fileDialogAnswers.pop_front();
+    return answer;
+}
+
+INT_PTR ScriptedModalUi::ShellExecute(const std::string& verb, const std::string& file)
+{
+    shellCalls.push_back({ verb, file });
+    return kShellExecuteSucceeded;
+}
+
+void ScriptedModalUi::RunModalLoop(CDialog& dialog)
+{
+    modalDialogs.push_back(dialog.TemplateId());
+    if (onModalDialog)
+        onModalDialog(dialog);
+    if (dialog.IsModalLoopRunning())
+        dialog.EndDialog(IDCANCEL);
+}

@@ -1,0 +1,26 @@
+// The scanner's raw read: a whole database file in memory, followed by one terminating
+// zero byte, read through the framework's CFile.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "recovery/record_frame.h"
+
+class RawFileBytes
+{
+public:
+    // Reads the whole file at `path` (code page 936). Raises CFileException when it
+    // cannot be opened (naming the file and the cause) or read, CMemoryException when
+    // F + 1 bytes cannot be allocated. Bytes a short read leaves unfilled are 0.
+    explicit RawFileBytes(const std::string& path);
+
+    RawBuffer View() const { return RawBuffer{m_bytes.get(), m_length}; }
+    // Frees the buffer; View() must not be used afterwards.
+    void Free() { m_bytes.reset(); }
+
+private:
+    std::unique_ptr<unsigned char[]> m_bytes;
+    std::int64_t m_length = 0;
+};

@@ -1,0 +1,31 @@
+// The shared candidate frame: per-column rule tables and bounded content placement
+// (header reading is inline in record_frame.h).
+#include "recovery/record_frame.h"
+
+SerialTypeRule SerialTypeRule::FromPredicate(const std::function<bool(std::int32_t)>& accepts)
+{
+    constexpr std::int32_t kOddLargeSample = kSmallTypes + 1;
+    SerialTypeRule rule;
+    rule.small = 0;
+    for (std::int32_t type = 0; type < kSmallTypes; ++type) {
+        if (accepts(type)) {
+            rule.small |= std::uint64_t{1} << type;
+        }
+    }
+    rule.negative = accepts(-1);
+    rule.oddLarge = accepts(kOddLargeSample);
+    rule.evenLarge = accepts(kSmallTypes);
+    return rule;
+}
+
+ContentView ContentAt(const RawBuffer& buffer, std::int64_t offset, std::int32_t size)
+{
+    ContentView view;
+    if (size < 0 || offset < 0 || offset > buffer.EndIndex() - size) {
+        return view;
+    }
+    view.bytes = buffer.data + offset;
+    view.size = size;
+    view.valid = true;
+    return view;
+}

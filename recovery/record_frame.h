@@ -1,0 +1,177 @@
+// The candidate frame every variant shares: the raw buffer, per-column serial-type rules
+// decided once per scan, reading a candidate's record header at one raw-buffer position
+// with its bounds test, and bounded access to the columns' content.
+//
+// A candidate at raw-buffer index x (the byte there must be 0, column 0's NULL):
+//   x          : varint 0 (the zero byte), then one varint per further schema column
+//   x + H      : content start (H = the header's bytes), then each column's content in
+//                column order, Z[i] bytes each, with no header-length varint in front
+//   R          : 1 + H + Z[0] + ... + Z[C-1], the remnant length; the content ends,
+//                exclusive, at x + R - 1, which may be at most F + 1 (the byte after the
+//                terminating zero byte at index F)
+// R and every content offset are 64-bit: sizes of -1 (serial types 10, 11) and sizes of
+// huge serial types may move the placement backwards or far past the buffer, and such
+// content is never read (ContentAt refuses it).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "recovery/column_schema.h"
+#include "recovery/varint.h"
+
+// The whole file followed by one terminating zero byte: data[0 .. fileLength].
+struct RawBuffer
+{
+    const unsigned char* data = nullptr;
+    std::int64_t fileLength = 0;   // F; data[F] is the terminating zero byte
+
+    // One past the terminating zero byte.
+    std::int64_t EndIndex() const { return fileLength + 1; }
+};
+
+// The serial types one column accepts, decided once per scan. Serial types are the low
+// 32 bits of the varint, compared signed, so negative values exist.
+struct SerialTypeRule
+{
+    static constexpr std::int32_t kSmallTypes = 64;
+    std::uint64_t small = ~std::uint64_t{0};   // bit N: serial type N, 0 <= N < 64
+    bool negative = true;                       // every serial type below 0
+    bool oddLarge = true;                       // every odd serial type >= 64
+    bool evenLarge = true;                      // every even serial type >= 64
+
+    bool Accepts(std::int32_t serialType) const
+    {
+        if (static_cast<std::uint32_t>(serialType) < static_cast<std::uint32_t>(kSmallTypes)) {
+            return ((small >> serialType) & 1U) != 0;
+        }
+        if (serialType < 0) {
+            return negative;
+        }
+        return (serialType & 1) != 0 ? oddLarge : evenLarge;
+    }
+
+    // The table of a rule that treats all negatives alike and, from 64 on, all odd and
+    // all even serial types alike (every rule of the remnant tables does).
+    static SerialTypeRule FromPredicate(const std::function<bool(std::int32_t)>& accepts);
+};
+
+// The rules of a scan: one per column of the schema family (column 0 is never tested).
+struct ColumnRules
+{
+    std::int32_t columnCount = 0;   // 0 .. kColumnSchemaCapacity
+    SerialTypeRule rules[kColumnSchemaCapacity];
+};
+
+// One candidate's header as read by MatchCandidate; reused for every position.
+struct CandidateHeader
+{
+    std::int32_t serialTypes[kColumnSchemaCapacity];
+    std::int32_t varintLengths[kColumnSchemaCapacity];
+    std::int32_t contentSizes[kColumnSchemaCapacity];
+    std::int32_t columnCount = 0;
+    std::int64_t contentStart = 0;    // raw-buffer index of the byte after the last varint
+    std::int64_t remnantLength = 0;   // R
+};
+
+// Content sizes of the one-byte varints 0x00..0x7F, the common case of a header: the
+// table of varint.h (a test checks it against SerialTypeContentSize).
+struct OneByteContentSizes
+{
+    static constexpr unsigned kCount = 0x80;
+    std::int32_t sizes[kCount];
+    constexpr OneByteContentSizes() : sizes()
+    {
+        constexpr std::int32_t kSmall[] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, -1, -1};
+        for (unsigned type = 0; type < kCount; ++type) {
+            sizes[type] = type < 12 ? kSmall[type] : static_cast<std::int32_t>((type - 12) / 2);
+        }
+    }
+};
+inline constexpr OneByteContentSizes kOneByteContentSizes{};
+
+// Steps 1 to 7 of the frame at raw-buffer index `position` (0 <= position <= F): the
+// zero byte, one varint per column with the column's rule (the first refusal, or a
+// varint that would start past the terminating zero byte, rejects), then the bounds
+// test. Returns true when accepted; `header` is complete only then. Inline: the walk
+// calls it at every zero byte of the file.
+inline bool MatchCandidate(const RawBuffer& buffer, std::int64_t position,
+                           const ColumnRules& rules, CandidateHeader& header)
+{
+    const unsigned char* const data = buffer.data;
+    if (data[position] != 0) {
+        return false;
+    }
+    const std::int32_t columns = rules.columnCount;
+    header.columnCount = columns;
+    const unsigned char* const last = data + buffer.fileLength;   // the terminating zero
+    const unsigned char* cursor = data + position;
+    std::int64_t contentBytes = 0;
+    for (std::int32_t i = 0; i < columns; ++i) {
+        if (cursor > last) {
+            return false;   // no varint starts past the terminating zero byte
+        }
+        // One-byte varints, the common case, skip the general reader (whose out
+        // parameters would keep these in memory).
+        std::int32_t type = *cursor;
+        std::int32_t length = 1;
+        std::int32_t size = 0;
+        if (type < static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
+            size = kOneByteContentSizes.sizes[type];
+        } else {
+            std::int32_t longLength = 0;
+            std::int32_t longSize = 0;
+            type = static_cast<std::int32_t>(
+                static_cast<std::uint32_t>(ReadVarint(cursor, &longLength, &longSize)));
+            length = longLength;
+            size = longSize;
+        }
+        if (i > 0 && !rules.rules[i].Accepts(type)) {
+            return false;
+        }
+        header.serialTypes[i] = type;
+        header.varintLengths[i] = length;
+        header.contentSizes[i] = size;
+        contentBytes += size;
+        cursor += length;
+    }
+    header.contentStart = cursor - data;
+    header.remnantLength = 1 + (header.contentStart - position) + contentBytes;
+    // The content ends, exclusive, at position + R - 1; its last byte may be the
+    // terminating zero byte and no further.
+    return position + header.remnantLength - 1 <= buffer.EndIndex();
+}
+
+// Bytes of one column's content, or none when they do not lie wholly inside the raw
+// buffer (negative size, or placement outside data[0 .. F]).
+struct ContentView
+{
+    const unsigned char* bytes = nullptr;
+    std::int32_t size = 0;
+    bool valid = false;
+};
+ContentView ContentAt(const RawBuffer& buffer, std::int64_t offset, std::int32_t size);
+
+// Walks a candidate's columns with their content placement.
+// for (ColumnCursor c(header); c.Valid(); c.Next()) { c.Column(); c.Offset(); }
+class ColumnCursor
+{
+public:
+    explicit ColumnCursor(const CandidateHeader& header)
+        : m_header(header), m_offset(header.contentStart) {}
+    bool Valid() const { return m_column < m_header.columnCount; }
+    void Next() { m_offset += m_header.contentSizes[m_column++]; }
+    std::int32_t Column() const { return m_column; }
+    std::int32_t SerialType() const { return m_header.serialTypes[m_column]; }
+    std::int32_t ContentSize() const { return m_header.contentSizes[m_column]; }
+    std::int64_t Offset() const { return m_offset; }
+    ContentView Content(const RawBuffer& buffer) const
+    {
+        return ContentAt(buffer, m_offset, ContentSize());
+    }
+
+private:
+    const CandidateHeader& m_header;
+    std::int32_t m_column = 0;
+    std::int64_t m_offset;
+};

@@ -1,0 +1,44 @@
+// Values of a remnant's columns, decoded from content bytes that record_frame.h placed
+// inside the raw buffer: integers and doubles by serial type, UTF-8 and UTF-16LE texts.
+// Content that is not valid (outside the buffer, negative size) reads as no value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "recovery/record_frame.h"
+
+constexpr std::int32_t kSerialTypeNull = 0;
+constexpr std::int32_t kSerialTypeInt8 = 1;        // one-byte integer
+constexpr std::int32_t kSerialTypeInt48 = 5;       // six-byte integer
+constexpr std::int32_t kSerialTypeInt64 = 6;
+constexpr std::int32_t kSerialTypeFloat64 = 7;
+constexpr std::int32_t kSerialTypeZero = 8;        // the integer 0, no content
+constexpr std::int32_t kSerialTypeOne = 9;         // the integer 1, no content
+constexpr std::int32_t kSerialTypeReserved10 = 10;
+constexpr std::int32_t kSerialTypeFirstBlob = 12;  // even from here: BLOB
+constexpr std::int32_t kSerialTypeEmptyText = 13;  // odd from here: text
+
+// The integer of serial types 1 to 6 (big-endian two's complement of 1, 2, 3, 4, 6, 8
+// bytes), 8 (0) and 9 (1). False for every other serial type, NULL included, and for
+// content that is not valid.
+bool ReadRecordInteger(std::int32_t serialType, const ContentView& content, std::int64_t& value);
+
+// The first eight bytes at `bytes` as a big-endian IEEE 754 double.
+double ReadBigEndianDouble(const unsigned char* bytes);
+
+// A number truncated toward zero into 32 bits; NaN gives 0, values beyond the range
+// give its nearest end.
+std::int32_t TruncateToInt32(double value);
+
+// The content as a UTF-8 text up to its first zero byte, in code page 936; empty for
+// no content.
+std::string Utf8ContentText(const ContentView& content);
+
+// The content as UTF-16LE code units up to the first zero unit (an odd last byte is a
+// unit with a zero high byte), in code page 936; empty for no content.
+std::string Utf16LeContentText(const ContentView& content);
+
+// "<n>秒" for a column's integer (or truncated double) value; NULL, no value and the
+// types that hold no number give 0. Integers keep their low 32 bits.
+std::string DurationTextOfColumn(std::int32_t serialType, const ContentView& content);

@@ -1,0 +1,220 @@
+// The Open command through the menu with a scripted file dialog: rows last read first,
+// the status line and title, the iPhone location rule, the refused name and failed opens
+// that empty the list, the Android cascade's messages, bad inputs, the 100,000-row limit.
+#include "main_window_harness.h"
+
+#include <filesystem>
+
+#include "app/resource_ids.h"
+#include "platform/ui/winapp.h"
+#include "reader/call_record.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using fixtures::AndroidCall;
+using fixtures::AndroidLayout;
+using fixtures::IphoneCall;
+
+// 2020-01-01 08:00:00 at UTC+8, in milliseconds.
+constexpr long long kNewYear2020Ms = 1577836800000LL;
+constexpr long long kMinuteMs = 60000LL;
+
+std::vector<AndroidCall> threeAndroidCalls()
+{
+    return {
+        {u8"13800000001", kNewYear2020Ms, 5, 1, u8"李雷", u8"北京"},
+        {u8"13800000002", kNewYear2020Ms + kMinuteMs, 0, 3, u8"韩梅梅", u8"<<上海"},
+        {u8"13800000003", kNewYear2020Ms + 2 * kMinuteMs, 61, 2, u8"王五", u8"广州"},
+    };
+}
+
+class OpenCommandTest : public MainWindowTest
+{
+protected:
+    fixtures::TempDir m_folder;
+};
+
+TEST_F(OpenCommandTest, AndroidRowsShownLastReadFirstWithCountAndCaption)
+{
+    m_dialog->SetWindowText("Orsane手机通话记录恢复软件 共成功恢复出：3 条通话记录");
+    const std::string path = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, threeAndroidCalls());
+    const std::string before = fixtures::ReadFileBytes(path);
+
+    openThroughMenu(path);
+
+    EXPECT_EQ(m_modal.ui.fileDialogFilters, std::vector<std::string>{"通讯录文件 (*.*)|*.*||"});
+    EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
+    ASSERT_EQ(rowCount(), 3);
+    EXPECT_EQ(row(0), (std::vector<std::string>{"王五", "呼出电话", "2020-01-01 08:02:00",
+                                                "61秒", "广州", "13800000003"}));
+    EXPECT_EQ(row(1), (std::vector<std::string>{"韩梅梅", "未接电话", "2020-01-01 08:01:00",
+                                                "0秒", "<<上海", "13800000002"}));
+    EXPECT_EQ(row(2)[0], "李雷");
+    EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
+    EXPECT_EQ(title(), "Orsane手机通话记录恢复软件");
+    EXPECT_EQ(CallRecordTable.firstRecoveredIndex, 3);
+    EXPECT_EQ(OpenFilePath, path);
+    EXPECT_EQ(fixtures::ReadFileBytes(path), before);
+}
+
+TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
+{
+    const std::string recoveredTitle = "Orsane手机通话记录恢复软件 共成功恢复出：2 条通话记录";
+    m_dialog->SetWindowText(recoveredTitle.c_str());
+    std::vector<IphoneCall> calls(3);
+    const char* const locations[] = {u8"<<RecentsNumberLocationNotFound>>", u8"<上海", u8"<<"};
+    for (int i = 0; i < 3; ++i) {
+        calls[i].date = 600000000.5 + i;
+        calls[i].duration = 12.0;
+        calls[i].location = locations[i];
+        calls[i].address = fixtures::SqlValue::Blob("1380000000" + std::to_string(i));
+    }
+    const std::string path = m_folder.File("CallHistory.storedata");
+    fixtures::BuildIphoneDatabase(path, fixtures::IphoneLayout::Ios9, calls);
+
+    openThroughMenu(path);
+
+    ASSERT_EQ(rowCount(), 3);
+    EXPECT_EQ(row(0)[4], "");
+    EXPECT_EQ(row(1)[4], "<上海");
+    EXPECT_EQ(row(2)[4], "");
+    EXPECT_EQ(row(2)[5], "13800000000");
+    EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
+    EXPECT_EQ(title(), recoveredTitle);
+}
+
+TEST_F(OpenCommandTest, CancelledDialogChangesNothing)
+{
+    const std::string path = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, threeAndroidCalls());
+    openThroughMenu(path);
+    command(ID_OPEN_DATABASE);   // no answer scripted: the dialog is cancelled
+    EXPECT_EQ(rowCount(), 3);
+    EXPECT_EQ(CallRecordTable.recordCount, 3);
+    EXPECT_EQ(OpenFilePath, path);
+    EXPECT_EQ(m_modal.ui.fileDialogFilters.size(), 2u);
+}
+
+// A refused name and a failed open both empty the table, so they empty the list and
+// the status line too; only the refusal says anything.
+TEST_F(OpenCommandTest, RefusedNameAndFailedOpenEmptyListAndStatusLine)
+{
+    const std::string database = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(database, AndroidLayout::Calls40, threeAndroidCalls());
+    openThroughMenu(database);
+    ASSERT_EQ(rowCount(), 3);
+
+    const std::string missing = m_folder.File("gone/contacts2.db");
+    openThroughMenu(missing);
+    EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(statusLine(), "");
+    EXPECT_EQ(OpenFilePath, missing);
+    EXPECT_FALSE(fixtures::FileExists(missing));
+
+    openThroughMenu(database);
+    ASSERT_EQ(rowCount(), 3);
+    const std::string refused = m_folder.File("contacts2.db.bak");
+    openThroughMenu(refused);
+
+    ASSERT_EQ(m_modal.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(m_modal.ui.messageBoxes[0].text, "你打开的不是通讯录文件");
+    EXPECT_EQ(m_modal.ui.messageBoxes[0].caption, "");
+    EXPECT_EQ(m_modal.ui.messageBoxes[0].owner, m_dialog.get());
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(statusLine(), "");
+    EXPECT_EQ(CallRecordTable.recordCount, 0);
+    EXPECT_EQ(OpenFilePath, refused);
+}
+
+TEST_F(OpenCommandTest, AndroidCascadeShowsItsMessagesWithApplicationCaption)
+{
+    for (const char* folder : {"old", "text"})
+        std::filesystem::create_directories(m_folder.File(folder));
+    const std::string oldRelease = m_folder.File("old/contacts2.db");
+    const std::string notSqlite = m_folder.File("text/contacts2.db");
+    fixtures::BuildAndroidDatabase(oldRelease, AndroidLayout::Calls23, threeAndroidCalls());
+    fixtures::WriteFileBytes(notSqlite, "name,number\r\n李雷,10086\r\n");
+
+    openThroughMenu(oldRelease);
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{"打开错误2！"});
+    EXPECT_EQ(m_modal.ui.messageBoxes[0].caption, AfxGetAppName());
+    EXPECT_EQ(rowCount(), 3);
+
+    m_modal.ui.messageBoxes.clear();
+    openThroughMenu(notSqlite);
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"打开错误2！", "打开错误3！"}));
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(statusLine(), "共成功导出：0 条通话记录");
+}
+
+// Bad input never crashes and is never written; what the user sees depends on where
+// the open stops.
+TEST_F(OpenCommandTest, BadInputsEndWithoutCrashOrWrite)
+{
+    const fixtures::ChineseName chinese = fixtures::ChineseFolderName();
+    const std::string chineseFolder = m_folder.File(chinese.utf8);
+    for (const std::string& folder :
+         {chineseFolder, m_folder.File("empty"), m_folder.File("notes"), m_folder.File("dir/call.db")})
+        std::filesystem::create_directories(folder);
+    fixtures::BuildAndroidDatabase(chineseFolder + "/logs.db", AndroidLayout::VendorLogs,
+                                   threeAndroidCalls());
+    fixtures::WriteFileBytes(m_folder.File("empty/contacts2.db"), "");
+    fixtures::WriteFileBytes(m_folder.File("notes/call_history.db"), "not a database");
+
+    const struct {
+        std::string programPath, diskPath;
+        std::vector<std::string> messages;
+        int rows;
+    } cases[] = {
+        {m_folder.File(chinese.ansi) + "/logs.db", chineseFolder + "/logs.db", {}, 3},
+        {m_folder.File("empty/contacts2.db"), m_folder.File("empty/contacts2.db"),
+         {"打开错误2！", "打开错误3！"}, 0},
+        {m_folder.File("notes/call_history.db"), m_folder.File("notes/call_history.db"), {}, 0},
+        {m_folder.File("dir/call.db"), "", {}, 0},   // SQLite cannot open a folder
+        {m_folder.File("missing/contacts2.db"), m_folder.File("missing/contacts2.db"), {}, 0},
+    };
+    for (const auto& c : cases) {
+        const bool exists = !c.diskPath.empty() && fixtures::FileExists(c.diskPath);
+        const std::string before = exists ? fixtures::ReadFileBytes(c.diskPath) : "";
+        m_modal.ui.messageBoxes.clear();
+        openThroughMenu(c.programPath);
+        EXPECT_EQ(messageTexts(), c.messages) << c.programPath;
+        EXPECT_EQ(rowCount(), c.rows) << c.programPath;
+        EXPECT_EQ(OpenFilePath, c.programPath);
+        if (!c.diskPath.empty()) {
+            EXPECT_EQ(fixtures::FileExists(c.diskPath), exists) << c.programPath;
+            if (exists) {
+                EXPECT_EQ(fixtures::ReadFileBytes(c.diskPath), before) << c.programPath;
+            }
+        }
+    }
+}
+
+// A database with more calls than the table holds: the first 100,000 are shown and the
+// user is told once, after the refill.
+TEST_F(OpenCommandTest, MoreRowsThanTableHoldsAreLeftOutWithOneMessage)
+{
+    const std::string path = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40,
+                                   fixtures::GeneratedAndroidCalls(kCallRecordCapacity + 5));
+    openThroughMenu(path);
+    EXPECT_EQ(messageTexts(),
+              std::vector<std::string>{"通话记录超过100000条，只载入了前100000条。"});
+    EXPECT_EQ(rowCount(), kCallRecordCapacity);
+    EXPECT_EQ(statusLine(), "共成功导出：100000 条通话记录");
+    EXPECT_EQ(CallRecordTable.rowsLeftOut, 5);
+
+    // The next open of a small file says nothing of the kind.
+    m_modal.ui.messageBoxes.clear();
+    std::filesystem::create_directories(m_folder.File("small"));
+    fixtures::BuildAndroidDatabase(m_folder.File("small/contacts2.db"), AndroidLayout::Calls40,
+                                   threeAndroidCalls());
+    openThroughMenu(m_folder.File("small/contacts2.db"));
+    EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
+    EXPECT_EQ(rowCount(), 3);
+}
+
+}  // namespace

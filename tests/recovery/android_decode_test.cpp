@@ -1,0 +1,168 @@
+// Decoding of accepted Android candidates: the worked contacts2.db record, the date,
+// type and duration rules, UTF-8 and UTF-16LE texts, and the name message boxes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/testing.h"
+#include "platform/ui/wnd.h"
+#include "reader/call_texts.h"
+#include "recovery/android_remnant.h"
+#include "tests/recovery/recovery_test_support.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using recovery_test::LoneCandidate;
+using recovery_test::SetSchema;
+
+// Decodes the lone candidate `bytes` (which must be accepted) with `schema`.
+CallRecord Decode(CallLogVariant variant, const std::vector<recovery_test::Column>& columns,
+                  const Bytes& bytes, CWnd* owner = nullptr)
+{
+    ColumnSchemaFamily schema;
+    SetSchema(schema, columns);
+    ColumnRules rules;
+    CompileAndroidRules(variant, schema, rules);
+    const LoneCandidate candidate(bytes);
+    const auto header = std::make_unique<CandidateHeader>();
+    CallRecord record;
+    EXPECT_TRUE(MatchCandidate(candidate.View(), 0, rules, *header));
+    DecodeAndroidRecord(variant, schema, candidate.View(), *header, record, owner);
+    return record;
+}
+
+const std::vector<recovery_test::Column> kWorkedSchema = {
+    {"_id", "INTEGER"}, {"number", "TEXT"}, {"date", "INTEGER"},
+    {"duration", "INTEGER"}, {"type", "INTEGER"}, {"name", "TEXT"}};
+
+TEST(DecodeAndroidRecord, WorkedContacts2Record)
+{
+    const Bytes bytes = {0x00, 0x1B, 0x05, 0x02, 0x01, 0x11,
+                         '1', '2', '3', '4', '5', '6', '7',
+                         0x01, 0x74, 0x87, 0x6E, 0x80, 0x00,
+                         0x01, 0x2C, 0x02, 'L', 'i'};
+    ScopedModalUi modal;
+    CWnd owner;
+    const CallRecord record =
+        Decode(CallLogVariant::AndroidContacts2Db, kWorkedSchema, bytes, &owner);
+    EXPECT_EQ(record.number, "1234567");
+    EXPECT_EQ(record.callTime, "2020-09-13 20:26:40");   // TZ=CST-8
+    EXPECT_EQ(record.duration, "300秒");
+    EXPECT_EQ(record.callType, kOutgoingCall);
+    EXPECT_EQ(record.name, "Li");
+    EXPECT_EQ(record.location, "");
+    ASSERT_EQ(modal.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(modal.ui.messageBoxes[0].text, "Li");
+    EXPECT_EQ(modal.ui.messageBoxes[0].owner, &owner);
+    EXPECT_EQ(modal.ui.messageBoxes[0].type, MB_OK);
+}
+
+// Schema: _id, date (INTEGER), type (INTEGER), duration (INTEGER); the three columns'
+// serial types and content follow.
+CallRecord DecodeNumbers(const Bytes& serialTypes, const Bytes& content)
+{
+    Bytes bytes = {0x00};
+    bytes.insert(bytes.end(), serialTypes.begin(), serialTypes.end());
+    bytes.insert(bytes.end(), content.begin(), content.end());
+    return Decode(CallLogVariant::AndroidLogsDb,
+                  {{"_id", "INTEGER"}, {"date", "INTEGER"}, {"type", "INTEGER"},
+                   {"duration", "INTEGER"}},
+                  bytes);
+}
+
+TEST(DecodeAndroidRecord, DateRule)
+{
+    struct Case { Bytes sixBytes; const char* callTime; };
+    const std::vector<Case> cases = {
+        {{0x00, 0x17, 0x48, 0x76, 0xE7, 0xFF}, ""},                       // 99,999,999,999
+        {{0x00, 0x17, 0x48, 0x76, 0xE8, 0x00}, "1973-03-03 17:46:40"},    // 100,000,000,000
+        {{0x09, 0x18, 0x4E, 0x72, 0xA3, 0xE7}, "2286-11-21 01:46:40"},    // 10,000,000,000,999
+        {{0x09, 0x18, 0x4E, 0x72, 0xA3, 0xE8}, "1970-01-01 08:00:00"},    // 10,000,000,001,000
+        {{0x80, 0x17, 0x48, 0x76, 0xE8, 0x00}, ""},                       // negative
+    };
+    for (const Case& c : cases) {
+        Bytes content = c.sixBytes;
+        content.push_back(0x01);   // type 1
+        EXPECT_EQ(DecodeNumbers({0x05, 0x01, 0x08}, content).callTime, c.callTime);
+    }
+}
+
+TEST(DecodeAndroidRecord, TypeRule)
+{
+    const Bytes date = {0x01, 0x74, 0x87, 0x6E, 0x80, 0x00};
+    struct Case { Bytes types; Bytes tail; const char* callType; };
+    const std::vector<Case> cases = {
+        {{0x05, 0x01, 0x08}, {0x01}, kIncomingCall},
+        {{0x05, 0x01, 0x08}, {0x02}, kOutgoingCall},
+        {{0x05, 0x01, 0x08}, {0x03}, kMissedCall},
+        {{0x05, 0x01, 0x08}, {0x00}, ""},
+        {{0x05, 0x01, 0x08}, {0x04}, ""},
+        {{0x05, 0x09, 0x08}, {}, kIncomingCall},   // the content-free 1
+        {{0x05, 0x08, 0x08}, {}, ""},
+        {{0x05, 0x00, 0x08}, {}, ""},
+        {{0x05, 0x02, 0x08}, {0x00, 0x01}, ""},    // two-byte integers are not read
+    };
+    for (const Case& c : cases) {
+        Bytes content = date;
+        content.insert(content.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(DecodeNumbers(c.types, content).callType, c.callType);
+    }
+}
+
+TEST(DecodeAndroidRecord, DurationRule)
+{
+    const Bytes date = {0x01, 0x74, 0x87, 0x6E, 0x80, 0x00};
+    struct Case { Bytes durationType; Bytes content; const char* duration; };
+    const std::vector<Case> cases = {
+        {{0x01}, {0x2D}, "45秒"},
+        {{0x02}, {0x01, 0x2C}, "300秒"},
+        {{0x01}, {0xFF}, "-1秒"},
+        {{0x00}, {}, "0秒"},
+        {{0x08}, {}, "0秒"},
+        {{0x09}, {}, "1秒"},
+        {{0x06}, {0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x05}, "5秒"},   // low 32 bits
+    };
+    for (const Case& c : cases) {
+        Bytes content = date;
+        content.push_back(0x01);
+        content.insert(content.end(), c.content.begin(), c.content.end());
+        EXPECT_EQ(DecodeNumbers({0x05, 0x01, c.durationType[0]}, content).duration, c.duration);
+    }
+}
+
+TEST(DecodeAndroidRecord, TextsCutAtTheirFirstZero)
+{
+    // contacts2.db: UTF-8 "李" and a number cut at an inner zero byte.
+    const CallRecord utf8 = Decode(
+        CallLogVariant::AndroidContacts2Db,
+        {{"_id", "INTEGER"}, {"name", "TEXT"}, {"number", "TEXT"}, {"geocoded_location", "TEXT"}},
+        {0x00, 0x13, 0x13, 0x13, 0xE6, 0x9D, 0x8E, '1', 0x00, '2', 'B', 'J', 'X'});
+    EXPECT_EQ(utf8.name, "李");
+    EXPECT_EQ(utf8.number, "1");
+    EXPECT_EQ(utf8.location, "BJX");
+    // call.db: UTF-16LE; location decoded too; an odd last byte is a unit of its own.
+    const CallRecord utf16 = Decode(
+        CallLogVariant::AndroidCallDb,
+        {{"_id", "INTEGER"}, {"name", "TEXT"}, {"number", "TEXT"}, {"geocoded_location", "TEXT"}},
+        {0x00, 0x11, 0x15, 0x13, 0x4E, 0x67, '1', 0x00, 0x00, 0x00, 'B', 0x00, 'J'});
+    EXPECT_EQ(utf16.name, "李");
+    EXPECT_EQ(utf16.number, "1");
+    EXPECT_EQ(utf16.location, "BJ");
+}
+
+TEST(DecodeAndroidRecord, ContentOutsideTheBufferReadsEmpty)
+{
+    // A five-byte serial type whose low 32 bits are 12 (a BLOB, so the untested column
+    // takes it) has the content size -2^31: the number's placement then lies before the
+    // buffer's start, and it decodes as empty, without a read.
+    const Bytes bytes = {0x00, 0x90, 0x80, 0x80, 0x80, 0x0C, 0x15, '9', '9', '9', '9'};
+    const CallRecord record = Decode(CallLogVariant::AndroidContacts2Db,
+                                     {{"_id", "INTEGER"}, {"x", "BLOB"}, {"number", "TEXT"}},
+                                     bytes);
+    EXPECT_EQ(record.number, "");
+}
+
+}  // namespace

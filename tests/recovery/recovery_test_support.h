@@ -1,0 +1,99 @@
+// Helpers of the recovery tests: setting a schema family from "name TYPE" pairs, and
+// hand-made raw images (a file's bytes plus the terminating zero byte) with a page-size
+// field and bytes placed at chosen positions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "recovery/column_schema.h"
+#include "recovery/record_frame.h"
+
+namespace recovery_test {
+
+using Column = std::pair<std::string, std::string>;   // lower-case name, upper-case type
+
+inline void SetSchema(ColumnSchemaFamily& family, const std::vector<Column>& columns)
+{
+    family.count = static_cast<std::int32_t>(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        family.names[i] = columns[i].first;
+        family.types[i] = columns[i].second;
+    }
+}
+
+// A raw image of `fileLength` bytes of `filler` with the page-size field at offsets 16
+// and 17, followed by the terminating zero byte.
+class RawImage
+{
+public:
+    RawImage(std::int64_t fileLength, std::uint32_t pageSizeField, unsigned char filler)
+        : m_bytes(static_cast<std::size_t>(fileLength) + 1, filler)
+    {
+        m_bytes.back() = 0;
+        if (fileLength >= 18) {
+            m_bytes[16] = static_cast<unsigned char>(pageSizeField >> 8);
+            m_bytes[17] = static_cast<unsigned char>(pageSizeField & 0xFF);
+        }
+    }
+    void Put(std::int64_t at, const std::vector<unsigned char>& bytes)
+    {
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            m_bytes.at(static_cast<std::size_t>(at) + i) = bytes[i];
+        }
+    }
+    RawBuffer View() const
+    {
+        return RawBuffer{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size()) - 1};
+    }
+    std::vector<unsigned char>& Bytes() { return m_bytes; }
+
+private:
+    std::vector<unsigned char> m_bytes;
+};
+
+// A lone candidate: the bytes given (header from the zero byte on, then content)
+// followed by the terminating zero byte, as a buffer of its own.
+class LoneCandidate
+{
+public:
+    explicit LoneCandidate(std::vector<unsigned char> bytes) : m_bytes(std::move(bytes))
+    {
+        m_bytes.push_back(0);
+    }
+    RawBuffer View() const
+    {
+        return RawBuffer{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size()) - 1};
+    }
+
+private:
+    std::vector<unsigned char> m_bytes;
+};
+
+}  // namespace recovery_test
+
+namespace recovery_test {
+
+// Sets `family` from a layout's "name TYPE" columns as the schema capture would hold
+// them: names lower-cased, types upper-cased (ASCII).
+inline void SetSchemaFromLayout(ColumnSchemaFamily& family, const std::vector<std::string>& columns)
+{
+    std::vector<Column> pairs;
+    for (const std::string& column : columns) {
+        const std::size_t blank = column.find(' ');
+        std::string name = column.substr(0, blank);
+        std::string type = blank == std::string::npos ? "" : column.substr(blank + 1);
+        for (char& c : name) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        for (char& c : type) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        pairs.emplace_back(name, type);
+    }
+    SetSchema(family, pairs);
+}
+
+}  // namespace recovery_test

@@ -1,0 +1,165 @@
+// The scanner's walk and candidate frame on hand-made raw images: page sizes, offset
+// limits, the skip after an acceptance, the bounds test at the terminating zero byte,
+// header varints near the end of the buffer, and the overlong flag.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "recovery/scanner.h"
+#include "tests/recovery/recovery_test_support.h"
+
+namespace {
+
+using recovery_test::RawImage;
+using recovery_test::SetSchema;
+
+constexpr CallLogVariant kContacts = CallLogVariant::AndroidContacts2Db;
+// A filler no rule below takes for a candidate's next varint (a 2-byte integer in a
+// TEXT column is refused).
+constexpr unsigned char kFiller = 0x02;
+
+class ScannerWalk : public ::testing::Test
+{
+protected:
+    void SetUp() override { saved = ColumnSchema.android; }
+    void TearDown() override { ColumnSchema.android = saved; }
+    ColumnSchemaFamily saved;
+};
+
+std::int32_t Count(const RawImage& image, CallLogVariant variant = kContacts)
+{
+    return WalkRawBuffer(image.View(), variant, nullptr, 0, nullptr);
+}
+
+TEST_F(ScannerWalk, PageSizeField)
+{
+    SetSchema(ColumnSchema.android, {});   // every walked zero byte is accepted
+    struct Case { std::uint32_t field; std::int64_t fileLength; std::uint32_t pageSize; };
+    const std::vector<Case> cases = {
+        {0x0200, 1024, 512}, {0x1000, 8192, 4096}, {0x0001, 65536, 65536},
+        {0x8000, 65536, 32768}, {0x0000, 4096, 0}, {0x0100, 4096, 0}, {0x0300, 4096, 0},
+        {0x1001, 8192, 0}, {0xFFFF, 4096, 0}, {0x1000, 17, 0}, {0x1000, 0, 0},
+    };
+    for (const Case& c : cases) {
+        RawImage image(c.fileLength, c.field, kFiller);
+        EXPECT_EQ(ReadPageSize(image.View()), c.pageSize) << std::hex << c.field;
+        if (c.pageSize == 0) {
+            EXPECT_EQ(Count(image), 0) << std::hex << c.field;
+        }
+    }
+}
+
+TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
+{
+    SetSchema(ColumnSchema.android, {});
+    for (const std::int64_t pageSize : {512, 4096, 65536}) {
+        const std::uint32_t field = pageSize == 65536 ? 1 : static_cast<std::uint32_t>(pageSize);
+        // Three whole pages and a tail; the header's own zero byte (if any) counts too.
+        RawImage image(3 * pageSize + 100, field, kFiller);
+        const std::int32_t header = Count(image);
+        const std::int64_t page1 = pageSize;
+        const std::int64_t last = 2 * pageSize;
+        for (const std::int64_t at : {page1, page1 + pageSize - 24, last + pageSize - 33}) {
+            image.Put(at, {0});   // tested positions
+        }
+        for (const std::int64_t at : {page1 + pageSize - 23, last + pageSize - 32,
+                                      last + pageSize + 10}) {
+            image.Put(at, {0});   // past the limits, and the tail after the last page
+        }
+        EXPECT_EQ(Count(image), header + 3) << "page size " << pageSize;
+    }
+}
+
+TEST_F(ScannerWalk, SkipsTwentyOnePositionsAfterAnAcceptance)
+{
+    SetSchema(ColumnSchema.android, {});
+    RawImage image(3 * 512, 0x0200, kFiller);
+    const std::int32_t header = Count(image);
+    const std::int64_t x = 600;
+    image.Put(x, {0});
+    image.Put(x + 21, {0});   // skipped
+    image.Put(x + 22, {0});   // tested again
+    image.Put(x + 23, {0});   // skipped after x + 22
+    image.Put(x + 44, {0});
+    EXPECT_EQ(Count(image), header + 3);
+}
+
+TEST_F(ScannerWalk, ContentMayEndOnTheTerminatingZeroByteAndNoFurther)
+{
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"}});
+    // Pages 0 and 1 whole, a 200-byte tail: F = 1224, the terminating zero at 1224.
+    const std::int64_t x = 512 + 470;
+    const std::int64_t contentFits = 1224 - (x + 3) + 1;   // 240 bytes: last byte at F
+    for (const std::int64_t extra : {0, 1}) {
+        RawImage image(1224, 0x0200, kFiller);
+        const std::int32_t header = Count(image);
+        const std::int64_t type = 13 + 2 * (contentFits + extra);
+        image.Put(x, {0x00, static_cast<unsigned char>(0x80 | (type >> 7)),
+                      static_cast<unsigned char>(type & 0x7F)});
+        EXPECT_EQ(Count(image), header + (extra == 0 ? 1 : 0)) << "extra " << extra;
+    }
+}
+
+TEST_F(ScannerWalk, NoHeaderVarintStartsPastTheTerminatingZeroByte)
+{
+    // Columns of any serial type; every byte after the candidate is 09 (no content), so
+    // a header of C varints needs C - 1 bytes after the zero byte at x.
+    const std::int64_t fileLength = 2 * 512;
+    const std::int64_t x = fileLength - 33;   // the last tested offset of the last page
+    for (const std::int32_t columns : {34, 35}) {
+        std::vector<recovery_test::Column> schema(columns, {"c", "INTEGER"});
+        SetSchema(ColumnSchema.android, schema);
+        RawImage image(fileLength, 0x0200, 0x09);
+        const std::int32_t header = Count(image);
+        image.Put(x, {0});
+        // 34 varints: the last one is the terminating zero byte itself; 35 would start
+        // past it.
+        EXPECT_EQ(Count(image), header + (columns == 34 ? 1 : 0)) << columns << " columns";
+    }
+}
+
+TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
+{
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"}});
+    // R = 1 + 1 + 2 (varints) + Z: Z = 483 gives R = 487 = P - 25, Z = 484 gives P - 24.
+    RawImage image(4 * 512, 0x0200, kFiller);
+    image.Put(512, {0x00, 0x87, 0x53});       // serial type 979: 483 bytes
+    image.Put(2 * 512, {0x00, 0x87, 0x55});   // serial type 981: 484 bytes
+    std::vector<CallRecord> records(2);
+    records[0].overlong = records[1].overlong = 7;
+    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 2, nullptr), 2);
+    EXPECT_EQ(records[0].overlong, 0);
+    EXPECT_EQ(records[1].overlong, 1);
+}
+
+TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
+{
+    SetSchema(ColumnSchema.android, {});
+    RawImage image(2 * 512, 0x0200, kFiller);
+    image.Put(600, {0});
+    image.Put(700, {0});
+    std::vector<CallRecord> records(1);
+    EXPECT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 1, nullptr), 3);
+}
+
+TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
+{
+    const std::vector<std::pair<std::string, CallLogVariant>> cases = {
+        {"/d/CallHistory.storedata", CallLogVariant::IphoneStoredata},
+        {"/d/CALL.DB", CallLogVariant::AndroidCallDb},
+        {"/d/contacts2.db", CallLogVariant::AndroidContacts2Db},
+        {"/d/Logs.db", CallLogVariant::AndroidLogsDb},
+        {"/d/call_history.db", CallLogVariant::None},
+        {"/d/contacts2.db-wal", CallLogVariant::None},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ScanVariantOf(c.first), c.second) << c.first;
+    }
+    SetSchema(ColumnSchema.android, {});
+    RawImage image(2 * 512, 0x0200, kFiller);
+    image.Put(600, {0});
+    EXPECT_EQ(Count(image, CallLogVariant::None), 0);
+    EXPECT_EQ(Count(image, CallLogVariant::IphoneCallHistoryDb), 0);
+}
+
+}  // namespace
