@@ -1,6 +1,7 @@
 // Decoding of remnant column values (see record_values.h).
 #include "recovery/record_values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -71,8 +72,14 @@ std::string Utf8ContentText(const ContentView& content)
     if (!content.valid || content.size == 0) {
         return std::string();
     }
-    // The copy ends at the content's end or its first zero byte, whichever is first.
-    const std::string copy(reinterpret_cast<const char*>(content.bytes), content.size);
+    // The text ends at the content's end or its first zero byte, whichever is first.
+    const char* const bytes = reinterpret_cast<const char*>(content.bytes);
+    const std::size_t length = strnlen(bytes, static_cast<std::size_t>(content.size));
+    // ASCII is the same bytes in UTF-8 and code page 936: no conversion needed.
+    if (std::all_of(bytes, bytes + length, [](char c) { return (c & 0x80) == 0; })) {
+        return std::string(bytes, length);
+    }
+    const std::string copy(bytes, length);
     return Utf8ToAnsiString(copy.c_str());
 }
 

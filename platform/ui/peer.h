@@ -59,6 +59,7 @@ struct CWnd::Impl
 {
     QPointer<QWidget> peer;      // top-level window of a dialog, or the control's widget
     QPointer<QWidget> client;    // where controls live and WM_PAINT comes from
+    QPointer<QWidget> dying;     // a destroyed window's peer until the event loop frees it
     CWnd* parent = nullptr;      // receives this control's WM_COMMAND / WM_NOTIFY
     std::map<int, CWnd*> children;                 // control id -> bound object
     std::vector<std::unique_ptr<CWnd>> standIns;  // objects for controls nobody bound

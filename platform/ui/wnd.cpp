@@ -89,6 +89,8 @@ CWnd::~CWnd()
     m_impl->children.clear();
     m_impl->standIns.clear();
     delete m_impl->peer.data();
+    // Its widgets call back into this object: they go with it, not later.
+    delete m_impl->dying.data();
 }
 
 void AfxCallGuarded(CWnd* owner, const std::function<void()>& call)
@@ -262,6 +264,7 @@ BOOL CWnd::DestroyWindow()
     // the event loop next runs, hidden from now on.
     peer->hide();
     peer->deleteLater();
+    m_impl->dying = peer;
     m_impl->peer = nullptr;
     m_impl->client = nullptr;
     m_hWnd = nullptr;
