@@ -32,19 +32,14 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string baseNameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Creates a new file beside `target` that no one else has; returns its descriptor or
-// -1 with errno set. `temporaryPath` receives its name.
+// -1 with errno set. `temporaryPath` receives its name, which is short whatever the
+// target's name, so it stays within the file system's limit of a name's length.
 int createTemporaryBeside(const std::string& target, std::string& temporaryPath)
 {
     const std::string folder = folderOf(target);
-    const std::string stem = (folder == "/" ? "" : folder) + "/." + baseNameOf(target) +
-                             ".tmp" + std::to_string(::getpid()) + "-";
+    const std::string stem = (folder == "/" ? "" : folder) + "/.peldmark-export-" +
+                             std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         temporaryPath = stem + std::to_string(attempt);
         const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,

@@ -25,12 +25,15 @@ void CPeldmarkDlg::OnOpenDatabase()
     if (dialog.DoModal() != IDOK)
         return;
 
+    // The table is emptied here whatever follows, so the list goes with it: it never
+    // shows rows the table no longer holds (after a refused name, a failed open, or a
+    // command ended by an exception). The refill fills it again.
     CallRecordTable.Reset();
+    clearCallList(*this);
     OpenFilePath = dialog.GetPathName();
 
     const CallLogVariant variant = FindCallLogVariant(OpenFilePath);
     if (variant == CallLogVariant::None) {
-        clearCallList(*this);
         MessageBox(kNotACallLog, "");
         return;
     }
@@ -38,10 +41,8 @@ void CPeldmarkDlg::OnOpenDatabase()
     // Lives to the end of the command: the database closes after the refill and the
     // message, last of all.
     CallLogConnection connection(OpenFilePath);
-    if (!connection.IsOpen()) {
-        clearCallList(*this);
+    if (!connection.IsOpen())
         return;
-    }
     if (IsIphoneVariant(variant)) {
         ReadIphoneCallRows(connection);
         CaptureColumnSchema(connection, variant);

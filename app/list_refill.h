@@ -13,5 +13,5 @@ void ShowIphoneRecords(CPeldmarkDlg& dialog);
 void ShowAndroidRecords(CPeldmarkDlg& dialog);
 
 // Empties the list and the status line, so the list never shows rows that the table no
-// longer holds (after a refused name or a failed open).
+// longer holds: an open calls it as it empties the table.
 void clearCallList(CPeldmarkDlg& dialog);

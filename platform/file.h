@@ -106,7 +106,6 @@ public:
     // nothing.
     void Close();
 
-    const std::string& GetFilePath() const { return m_path; }
 
 private:
     [[noreturn]] void throwNotOpen() const;

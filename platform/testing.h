@@ -21,7 +21,9 @@ public:
                                const std::string& caption, UINT type) = 0;
     // Returns the chosen path (code page 936), or nothing for Cancel.
     virtual std::optional<std::string> RunFileDialog(const CFileDialog& dialog) = 0;
-    virtual INT_PTR ShellExecute(const std::string& verb, const std::string& file) = 0;
+    // showCommand: how the program asked the window to be shown (SW_SHOWNORMAL).
+    virtual INT_PTR ShellExecute(const std::string& verb, const std::string& file,
+                                 int showCommand) = 0;
     // Runs the modal loop of a dialog whose window exists, until EndDialog.
     virtual void RunModalLoop(CDialog& dialog) = 0;
 };
@@ -36,7 +38,7 @@ class ScriptedModalUi : public ModalUi
 {
 public:
     struct MessageBoxCall { CWnd* owner; std::string text; std::string caption; UINT type; };
-    struct ShellCall { std::string verb; std::string file; };
+    struct ShellCall { std::string verb; std::string file; int showCommand; };
 
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<ShellCall> shellCalls;
@@ -55,7 +57,8 @@ public:
     int ShowMessageBox(CWnd* owner, const std::string& text, const std::string& caption,
                        UINT type) override;
     std::optional<std::string> RunFileDialog(const CFileDialog& dialog) override;
-    INT_PTR ShellExecute(const std::string& verb, const std::string& file) override;
+    INT_PTR ShellExecute(const std::string& verb, const std::string& file,
+                         int showCommand) override;
     void RunModalLoop(CDialog& dialog) override;
 };
 

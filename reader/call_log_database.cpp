@@ -2,7 +2,40 @@
 // that calls SQLite.
 #include "reader/call_log_database.h"
 
+#include <exception>
+
 #include <sqlite3.h>
+
+namespace {
+
+// What Exec hands SQLite as the callback's context. An exception must not unwind
+// through SQLite's C frames: that would leave the statement unfinished, and
+// sqlite3_close would then refuse to close the connection (and keep the file open).
+struct GuardedCallback
+{
+    SqliteRowCallback callback;
+    std::exception_ptr raised;
+};
+
+int callGuarded(void* context, int columnCount, char** values, char** columnNames)
+{
+    auto* guarded = static_cast<GuardedCallback*>(context);
+    try {
+        return guarded->callback(nullptr, columnCount, values, columnNames);
+    } catch (...) {
+        guarded->raised = std::current_exception();
+        return SQLITE_ABORT;   // any nonzero result stops the statement
+    }
+}
+
+}  // namespace
+
+const char* SqliteTextOrEmpty(int columnCount, char** values, int index)
+{
+    if (values == nullptr || index < 0 || index >= columnCount || values[index] == nullptr)
+        return "";
+    return values[index];
+}
 
 CallLogConnection::CallLogConnection(const std::string& ansiPath)
     : m_utf8Path(), m_widePath(AnsiToWide(ansiPath.c_str()))
@@ -22,5 +55,10 @@ int CallLogConnection::Exec(const char* sql, SqliteRowCallback callback)
 {
     if (!IsOpen())
         return SQLITE_MISUSE;
-    return sqlite3_exec(m_db, sql, callback, nullptr, nullptr);
+    GuardedCallback guarded{ callback, nullptr };
+    const int result = sqlite3_exec(m_db, sql, callback != nullptr ? callGuarded : nullptr,
+                                    &guarded, nullptr);
+    if (guarded.raised)
+        std::rethrow_exception(guarded.raised);
+    return result;
 }

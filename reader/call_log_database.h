@@ -13,6 +13,10 @@ struct sqlite3;
 using SqliteRowCallback = int (*)(void* context, int columnCount, char** values,
                                   char** columnNames);
 
+// The row's value at `index` as a text: NULL, and any index the row does not have (or
+// a row without values), read as the empty text.
+const char* SqliteTextOrEmpty(int columnCount, char** values, int index);
+
 // Owns one sqlite3 handle. The constructor converts the code page 936 path to UTF-16
 // and then UTF-8 (the two buffers live as long as the connection) and opens it with
 // SQLITE_OPEN_READONLY: the file is never written, a missing file is not created, and
@@ -30,9 +34,11 @@ public:
     // True when sqlite3_open_v2 returned SQLITE_OK.
     bool IsOpen() const { return m_openResult == 0; }
 
-    // sqlite3_exec with a null context and no error text. Returns SQLite's result code
-    // (SQLITE_OK, 0, on success); on a connection that failed to open, SQLITE_MISUSE
-    // without calling SQLite.
+    // sqlite3_exec with no error text; the callback sees a null context. Returns SQLite's
+    // result code (SQLITE_OK, 0, on success); on a connection that failed to open,
+    // SQLITE_MISUSE without calling SQLite. An exception the callback raises (a
+    // CException, std::bad_alloc) ends the statement inside SQLite first and is then
+    // raised again here, so the connection stays closable.
     int Exec(const char* sql, SqliteRowCallback callback);
 
 private:

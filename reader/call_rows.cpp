@@ -35,15 +35,6 @@ enum AndroidColumn { kType, kDate, kDuration, kName, kNumber, kLocation, kLogtyp
 constexpr std::int64_t kAndroidMinConvertedMilliseconds = 100000000000;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
 
-// The row's value at index as a text: NULL, and any index the row does not have,
-// read as the empty text.
-const char* valueAt(int columnCount, char** values, int index)
-{
-    if (values == nullptr || index >= columnCount || values[index] == nullptr)
-        return "";
-    return values[index];
-}
-
 bool textIs(const char* text, const char* expected)
 {
     return std::strcmp(text, expected) == 0;
@@ -91,6 +82,12 @@ std::string androidCallTimeText(const char* date)
         FormatLocalCallTime(milliseconds / kMillisecondsPerSecond, text))
         return text;
     return date;
+}
+
+// Rows the row callbacks have taken so far, appended or left out for a full table.
+std::int64_t rowsDelivered()
+{
+    return std::int64_t{CallRecordTable.recordCount} + CallRecordTable.rowsLeftOut;
 }
 
 bool isAtoiSpace(char c)
@@ -143,44 +140,49 @@ int OnIphoneCallRow(void* /*context*/, int columnCount, char** values, char** /*
     CallRecord* record = CallRecordTable.BeginAppend();
     if (record == nullptr)
         return 0;
-    const char* originated =
-        columnCount > kZOriginated ? valueAt(columnCount, values, kZOriginated) : nullptr;
-    const char* type = iphoneCallType(valueAt(columnCount, values, kZAnswered), originated);
+    auto value = [&](int index) { return SqliteTextOrEmpty(columnCount, values, index); };
+    const char* originated = columnCount > kZOriginated ? value(kZOriginated) : nullptr;
+    const char* type = iphoneCallType(value(kZAnswered), originated);
     if (type != nullptr)
         record->callType = type;
-    record->callTime = IphoneCallTimeText(AtoiClamped32(valueAt(columnCount, values, kZDate)));
-    record->duration = iphoneDurationText(valueAt(columnCount, values, kZDuration));
-    record->location = Utf8ToAnsiString(valueAt(columnCount, values, kZLocation));
-    record->number = valueAt(columnCount, values, kZAddress);
+    record->callTime = IphoneCallTimeText(AtoiClamped32(value(kZDate)));
+    record->duration = iphoneDurationText(value(kZDuration));
+    record->location = Utf8ToAnsiString(value(kZLocation));
+    record->number = value(kZAddress);
     CallRecordTable.CommitAppend();
     return 0;
 }
 
 int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /*names*/)
 {
-    const char* number = valueAt(columnCount, values, kNumber);
+    auto value = [&](int index) { return SqliteTextOrEmpty(columnCount, values, index); };
+    const char* number = value(kNumber);
     // logtype 300 marks a text message kept in the same table; number -1 a withheld one.
-    if (textIs(valueAt(columnCount, values, kLogtype), "300") || textIs(number, "-1"))
+    if (textIs(value(kLogtype), "300") || textIs(number, "-1"))
         return 0;
     CallRecord* record = CallRecordTable.BeginAppend();
     if (record == nullptr)
         return 0;
-    const char* type = androidCallType(valueAt(columnCount, values, kType));
+    const char* type = androidCallType(value(kType));
     if (type != nullptr)
         record->callType = type;
-    const char* date = valueAt(columnCount, values, kDate);
-    record->callTime = androidCallTimeText(date);
-    record->duration = std::string(valueAt(columnCount, values, kDuration)) + "秒";
-    record->name = Utf8ToAnsiString(valueAt(columnCount, values, kName));
+    record->callTime = androidCallTimeText(value(kDate));
+    record->duration = std::string(value(kDuration)) + "秒";
+    record->name = Utf8ToAnsiString(value(kName));
     record->number = number;
-    record->location = Utf8ToAnsiString(valueAt(columnCount, values, kLocation));
+    record->location = Utf8ToAnsiString(value(kLocation));
     CallRecordTable.CommitAppend();
     return 0;
 }
 
 void ReadIphoneCallRows(CallLogConnection& connection)
 {
-    if (connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow) != SQLITE_OK)
+    // The 5-column statement is for a table without ZORIGINATED, where the 6-column one
+    // fails before its first row. Once that one has delivered rows it was reading this
+    // table, and a later failure (a damaged page) must not have them read a second time.
+    const std::int64_t rowsBefore = rowsDelivered();
+    if (connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow) != SQLITE_OK &&
+        rowsDelivered() == rowsBefore)
         connection.Exec(kIphoneRows, OnIphoneCallRow);
 }
 

@@ -15,8 +15,9 @@ extern const char* const kAndroidLogsRows;           // 7 columns, table logs
 extern const char* const kAndroidCallsRows;          // 6 columns, table calls
 extern const char* const kAndroidCallsRowsNoLocation; // 5 columns, table calls
 
-// Runs the 6-column iPhone statement and, only when it fails, the 5-column one, both
-// with OnIphoneCallRow. Shows nothing; rows appended before a failure stay.
+// Runs the 6-column iPhone statement and, only when it fails before delivering a row
+// (a table without ZORIGINATED), the 5-column one, both with OnIphoneCallRow. Shows
+// nothing; rows appended before a failure stay, once.
 void ReadIphoneCallRows(CallLogConnection& connection);
 
 // The Android cascade: the logs statement; when it fails the calls statement; when

@@ -14,13 +14,6 @@ namespace {
 constexpr int kTableInfoName = 1;
 constexpr int kTableInfoType = 2;
 
-const char* valueOrEmpty(int columnCount, char** values, int index)
-{
-    if (values == nullptr || index >= columnCount || values[index] == nullptr)
-        return "";
-    return values[index];
-}
-
 // _mbslwr_s/_mbsupr_s work in place on the string's own buffer, terminator included.
 void toLowerInPlace(std::string& text)
 {
@@ -40,9 +33,9 @@ int appendColumn(ColumnSchemaFamily& family, int columnCount, char** values)
         return 0;
     std::string& name = family.names[family.count];
     std::string& type = family.types[family.count];
-    name = valueOrEmpty(columnCount, values, kTableInfoName);
+    name = SqliteTextOrEmpty(columnCount, values, kTableInfoName);
     toLowerInPlace(name);
-    type = valueOrEmpty(columnCount, values, kTableInfoType);
+    type = SqliteTextOrEmpty(columnCount, values, kTableInfoType);
     toUpperInPlace(type);
     ++family.count;
     return 0;

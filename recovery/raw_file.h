@@ -21,6 +21,10 @@ public:
     void Free() { m_bytes.reset(); }
 
 private:
-    std::unique_ptr<unsigned char[]> m_bytes;
+    struct FreeBytes
+    {
+        void operator()(unsigned char* bytes) const;
+    };
+    std::unique_ptr<unsigned char[], FreeBytes> m_bytes;
     std::int64_t m_length = 0;
 };

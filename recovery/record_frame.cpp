@@ -7,15 +7,27 @@ SerialTypeRule SerialTypeRule::FromPredicate(const std::function<bool(std::int32
     constexpr std::int32_t kOddLargeSample = kSmallTypes + 1;
     SerialTypeRule rule;
     rule.small = 0;
+    rule.next = 0;
     for (std::int32_t type = 0; type < kSmallTypes; ++type) {
         if (accepts(type)) {
             rule.small |= std::uint64_t{1} << type;
+        }
+        if (accepts(kSmallTypes + type)) {
+            rule.next |= std::uint64_t{1} << type;
         }
     }
     rule.negative = accepts(-1);
     rule.oddLarge = accepts(kOddLargeSample);
     rule.evenLarge = accepts(kSmallTypes);
     return rule;
+}
+
+LongVarint ReadLongVarint(const unsigned char* cursor)
+{
+    LongVarint varint{0, 0, 0};
+    varint.serialType = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(ReadVarint(cursor, &varint.length, &varint.contentSize)));
+    return varint;
 }
 
 ContentView ContentAt(const RawBuffer& buffer, std::int64_t offset, std::int32_t size)

@@ -36,9 +36,17 @@ struct SerialTypeRule
 {
     static constexpr std::int32_t kSmallTypes = 64;
     std::uint64_t small = ~std::uint64_t{0};   // bit N: serial type N, 0 <= N < 64
+    std::uint64_t next = ~std::uint64_t{0};    // bit N: serial type 64 + N, 0 <= N < 64
     bool negative = true;                       // every serial type below 0
     bool oddLarge = true;                       // every odd serial type >= 64
     bool evenLarge = true;                      // every even serial type >= 64
+
+    // For the serial types of one-byte varints, 0 to 127, without a branch.
+    bool AcceptsOneByte(std::int32_t serialType) const
+    {
+        const std::uint64_t bits = serialType < kSmallTypes ? small : next;
+        return ((bits >> (serialType & (kSmallTypes - 1))) & 1U) != 0;
+    }
 
     bool Accepts(std::int32_t serialType) const
     {
@@ -90,11 +98,47 @@ struct OneByteContentSizes
 };
 inline constexpr OneByteContentSizes kOneByteContentSizes{};
 
+// A header varint that is longer than one byte, read by ReadVarint: serial type (low 32
+// bits), length and content size.
+struct LongVarint
+{
+    std::int32_t serialType;
+    std::int32_t length;
+    std::int32_t contentSize;
+};
+LongVarint ReadLongVarint(const unsigned char* cursor);
+
+// Reads the varints of columns first, first + 1, ... from varints[column] while they
+// are one byte long (the common case: no length to follow), testing each with its rule,
+// and adds their content sizes to contentBytes. Returns the first column it did not
+// read, or -1 when a column refuses its serial type. varints[column] for every column
+// up to `columns` - 1 must lie in the buffer.
+inline std::int32_t MatchOneByteColumns(const unsigned char* varints, std::int32_t first,
+                                        std::int32_t columns, const ColumnRules& rules,
+                                        CandidateHeader& header, std::int64_t& contentBytes)
+{
+    std::int32_t i = first;
+    for (; i < columns; ++i) {
+        const std::int32_t type = varints[i];
+        if (type >= static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
+            break;
+        }
+        if (!rules.rules[i].AcceptsOneByte(type)) {
+            return -1;
+        }
+        header.serialTypes[i] = type;
+        header.varintLengths[i] = 1;
+        header.contentSizes[i] = kOneByteContentSizes.sizes[type];
+        contentBytes += header.contentSizes[i];
+    }
+    return i;
+}
+
 // Steps 1 to 7 of the frame at raw-buffer index `position` (0 <= position <= F): the
 // zero byte, one varint per column with the column's rule (the first refusal, or a
 // varint that would start past the terminating zero byte, rejects), then the bounds
 // test. Returns true when accepted; `header` is complete only then. Inline: the walk
-// calls it at every zero byte of the file.
+// calls it at every zero byte of the file that its prefilter lets through.
 inline bool MatchCandidate(const RawBuffer& buffer, std::int64_t position,
                            const ColumnRules& rules, CandidateHeader& header)
 {
@@ -103,38 +147,45 @@ inline bool MatchCandidate(const RawBuffer& buffer, std::int64_t position,
         return false;
     }
     const std::int32_t columns = rules.columnCount;
-    header.columnCount = columns;
-    const unsigned char* const last = data + buffer.fileLength;   // the terminating zero
-    const unsigned char* cursor = data + position;
     std::int64_t contentBytes = 0;
-    for (std::int32_t i = 0; i < columns; ++i) {
+    std::int32_t i = 0;
+    if (columns > 0) {
+        // Column 0's varint is the zero byte itself: NULL, one byte, no content.
+        header.serialTypes[0] = 0;
+        header.varintLengths[0] = 1;
+        header.contentSizes[0] = 0;
+        i = 1;
+    }
+    // While the varints are one byte long, column i's is at position + i; when the whole
+    // header would fit before the terminating zero byte, no bounds test is needed.
+    if (position + columns <= buffer.fileLength) {
+        i = MatchOneByteColumns(data + position, i, columns, rules, header, contentBytes);
+        if (i < 0) {
+            return false;
+        }
+    }
+    const unsigned char* const last = data + buffer.fileLength;   // the terminating zero
+    const unsigned char* cursor = data + position + i;
+    for (; i < columns; ++i) {
         if (cursor > last) {
             return false;   // no varint starts past the terminating zero byte
         }
-        // One-byte varints, the common case, skip the general reader (whose out
-        // parameters would keep these in memory).
-        std::int32_t type = *cursor;
-        std::int32_t length = 1;
-        std::int32_t size = 0;
-        if (type < static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
-            size = kOneByteContentSizes.sizes[type];
+        LongVarint varint{*cursor, 1, 0};
+        if (varint.serialType < static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
+            varint.contentSize = kOneByteContentSizes.sizes[varint.serialType];
         } else {
-            std::int32_t longLength = 0;
-            std::int32_t longSize = 0;
-            type = static_cast<std::int32_t>(
-                static_cast<std::uint32_t>(ReadVarint(cursor, &longLength, &longSize)));
-            length = longLength;
-            size = longSize;
+            varint = ReadLongVarint(cursor);
         }
-        if (i > 0 && !rules.rules[i].Accepts(type)) {
+        if (!rules.rules[i].Accepts(varint.serialType)) {
             return false;
         }
-        header.serialTypes[i] = type;
-        header.varintLengths[i] = length;
-        header.contentSizes[i] = size;
-        contentBytes += size;
-        cursor += length;
+        header.serialTypes[i] = varint.serialType;
+        header.varintLengths[i] = varint.length;
+        header.contentSizes[i] = varint.contentSize;
+        contentBytes += varint.contentSize;
+        cursor += varint.length;
     }
+    header.columnCount = columns;
     header.contentStart = cursor - data;
     header.remnantLength = 1 + (header.contentStart - position) + contentBytes;
     // The content ends, exclusive, at position + R - 1; its last byte may be the

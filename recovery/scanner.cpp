@@ -2,8 +2,10 @@
 // candidate test per position, and the two-pass protocol (see scanner.h).
 #include "recovery/scanner.h"
 
-#include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <memory>
 #include <vector>
 
@@ -20,26 +22,23 @@ constexpr std::uint32_t kPageSizeOneMeans = 65536;
 constexpr std::uint32_t kSmallestPageSize = 512;
 constexpr std::uint32_t kLargestPageSize = 65536;
 
-// The first zero byte in bytes[from, limit), or limit. Eight bytes at a time: a byte b
-// of a word is zero exactly when bit 7 of ((b & 0x7F) + 0x7F) | b is clear. Words may
-// reach past `limit` (the page's untested tail), never past the buffer.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "NextZero reads words little-endian");
+// Zero bytes are found sixteen at a time: bit i of the mask is set when bytes[i] is 0.
+// The sixteen bytes must lie in the buffer.
+constexpr std::int64_t kBlockBytes = 16;
+static_assert(kSkipAfterAcceptance >= kBlockBytes, "a skip always leaves the block");
 
-std::int64_t NextZero(const unsigned char* bytes, std::int64_t from, std::int64_t limit)
+std::uint32_t ZeroMask(const unsigned char* bytes)
 {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    constexpr std::int64_t kWordBytes = 8;
-    while (from < limit) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes + from, sizeof word);
-        const std::uint64_t zeros = ~(((word & kLow7) + kLow7) | word | kLow7);
-        if (zeros != 0) {
-            // Little-endian: the lowest set bit is the first zero byte.
-            return std::min(limit, from + __builtin_ctzll(zeros) / kWordBytes);
-        }
-        from += kWordBytes;
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_setzero_si128())));
+#else
+    std::uint32_t mask = 0;
+    for (std::int64_t i = 0; i < kBlockBytes; ++i) {
+        mask |= static_cast<std::uint32_t>(bytes[i] == 0) << i;
     }
-    return limit;
+    return mask;
+#endif
 }
 
 // A cheap first look at the two columns after the zero byte, decided once per scan:
@@ -51,7 +50,6 @@ class Prefilter
 public:
     explicit Prefilter(const ColumnRules& rules)
     {
-        constexpr unsigned kByteValues = 256;
         constexpr std::int32_t kColumnsLooked = 3;
         for (unsigned b = 0; b < kByteValues; ++b) {
             const bool multiByte = b >= OneByteContentSizes::kCount;
@@ -60,6 +58,19 @@ public:
             m_first[b] = !tested || multiByte || rules.rules[1].Accepts(type);
             m_second[b] = !tested || multiByte || rules.rules[2].Accepts(type);
         }
+        m_refuseNextZero = !m_first[0];
+        m_refuseNextTwoZeros = m_first[0] && !m_second[0];
+    }
+
+    // The same look for sixteen positions at once where it only takes zero bytes: bit i
+    // of `zeros`, `next` and `afterNext` tells whether bytes i, i + 1 and i + 2 are 0.
+    // Returns the positions of `zeros` that MayAccept could still let through.
+    std::uint32_t Candidates(std::uint32_t zeros, std::uint32_t next,
+                             std::uint32_t afterNext) const
+    {
+        const std::uint32_t refused = (m_refuseNextZero ? next : 0) |
+                                      (m_refuseNextTwoZeros ? (next & afterNext) : 0);
+        return zeros & ~refused;
     }
     // `zero` points at a walked zero byte; the two bytes after it lie in the file.
     bool MayAccept(const unsigned char* zero) const
@@ -69,14 +80,19 @@ public:
     }
 
 private:
-    bool m_first[256];
-    bool m_second[256];
+    static constexpr unsigned kByteValues = 256;
+    bool m_first[kByteValues];    // column 1's serial type, by the byte after the zero
+    bool m_second[kByteValues];   // column 2's, by the byte after that
+    bool m_refuseNextZero = false;
+    bool m_refuseNextTwoZeros = false;
 };
 
 // Calls test(position, acceptedSoFar) at every walked position holding a zero byte
-// (every other position is rejected by its first byte) and returns the number accepted.
+// that the prefilter does not refuse (every other position is rejected by its first
+// bytes) and returns the number accepted.
 template <typename Test>
-std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, Test&& test)
+std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const Prefilter& prefilter,
+                       Test&& test)
 {
     const std::int64_t pageCount = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
@@ -85,13 +101,27 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, Test&& te
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
         const unsigned char* const bytes = buffer.data + base;
+        // A block starts below limit <= P - 23, so its sixteen bytes and the two after
+        // them lie in the page.
         std::int64_t offset = 0;
-        while ((offset = NextZero(bytes, offset, limit)) < limit) {
-            if (test(base + offset, accepted)) {
-                ++accepted;
-                offset += kSkipAfterAcceptance;
-            } else {
-                ++offset;
+        while (offset < limit) {
+            const std::int64_t block = offset;
+            offset += kBlockBytes;
+            std::uint32_t zeros = ZeroMask(bytes + block);
+            if (zeros != 0) {
+                zeros = prefilter.Candidates(zeros, ZeroMask(bytes + block + 1),
+                                             ZeroMask(bytes + block + 2));
+            }
+            for (; zeros != 0; zeros &= zeros - 1) {
+                const std::int64_t at = block + __builtin_ctz(zeros);
+                if (at >= limit) {
+                    break;
+                }
+                if (test(base + at, accepted)) {
+                    ++accepted;
+                    offset = at + kSkipAfterAcceptance;
+                    break;
+                }
             }
         }
     }
@@ -112,7 +142,7 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     const auto header = std::make_unique<CandidateHeader>();
     const Prefilter prefilter(*rules);
     const AndroidRecordDecoder decoder(variant, schema, owner);
-    return WalkPages(buffer, pageSize, [&](std::int64_t position, std::int32_t k) {
+    return WalkPages(buffer, pageSize, prefilter, [&](std::int64_t position, std::int32_t k) {
         if (!prefilter.MayAccept(buffer.data + position) ||
             !MatchCandidate(buffer, position, *rules, *header)) {
             return false;
@@ -132,7 +162,7 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallReco
     CompileIphoneRules(ColumnSchema.iphone, *rules);
     const auto header = std::make_unique<CandidateHeader>();
     const Prefilter prefilter(rules->columns);
-    return WalkPages(buffer, pageSize, [&](std::int64_t position, std::int32_t k) {
+    return WalkPages(buffer, pageSize, prefilter, [&](std::int64_t position, std::int32_t k) {
         if (!prefilter.MayAccept(buffer.data + position)) {
             return false;
         }

@@ -118,23 +118,16 @@ Qt::WindowFlags WindowFlagsFor(const DialogTemplate& templ)
     return flags;
 }
 
-QMenuBar* CreateMenuBar(CWnd& wnd, const MenuTemplate& menu, QWidget* window)
+// The Qt bar of the window's menu: one pull-down per popup item of `bar`.
+QMenuBar* CreateMenuBar(CWnd& wnd, const CMenu& bar, QWidget* window)
 {
-    auto* bar = new QMenuBar(window);
-    for (const PopupMenuTemplate& popup : menu.popups) {
-        QMenu* qtMenu = bar->addMenu(ToQString(popup.text));
-        for (const MenuItemTemplate& item : popup.items) {
-            if (item.commandId == 0 && item.text.empty()) {
-                qtMenu->addSeparator();
-                continue;
-            }
-            QAction* action = qtMenu->addAction(ToQString(item.text));
-            const UINT id = item.commandId;
-            QObject::connect(action, &QAction::triggered, window,
-                             [&wnd, id] { wnd.SendMessage(WM_COMMAND, id); });
-        }
+    auto* shown = new QMenuBar(window);
+    for (const CMenu::Item& popup : bar.m_items) {
+        QMenu* pullDown = shown->addMenu(ToQString(popup.text));
+        if (popup.popup)
+            AddMenuActions(*pullDown, *popup.popup, wnd, WM_COMMAND);
     }
-    return bar;
+    return shown;
 }
 
 QWidget* CreateControlWidget(CWnd& dialog, const DialogItemTemplate& item, QWidget* client)
@@ -230,10 +223,9 @@ bool CreateDialogPeer(CDialog& dialog, const DialogTemplate& templ)
     layout->setSizeConstraint(QLayout::SetFixedSize);
     state.menu.reset();
     if (const MenuTemplate* menu = templ.menuId != 0 ? FindMenuResource(templ.menuId) : nullptr) {
-        // No key filter on the bar: Escape there leaves the menu, not the window.
-        QMenuBar* bar = CreateMenuBar(dialog, *menu, window);
-        layout->setMenuBar(bar);
         state.menu = BuildMenu(*menu);
+        // No key filter on the bar: Escape there leaves the menu, not the window.
+        layout->setMenuBar(CreateMenuBar(dialog, *state.menu, window));
     }
     const DialogUnits units = MeasureDialogUnits(font);
     auto* client = new ClientArea(dialog, window);

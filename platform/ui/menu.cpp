@@ -60,8 +60,6 @@ std::unique_ptr<CMenu> BuildMenu(const MenuTemplate& menu)
 static std::unique_ptr<CMenu> DefaultSystemMenu(CWnd& wnd)
 {
     auto menu = std::make_unique<CMenu>();
-    menu->m_owner = &wnd;
-    menu->m_isSystemMenu = true;
     menu->AppendMenu(MF_STRING, SC_MOVE, "移动(&M)");
     if (wnd.GetStyle() & WS_MINIMIZEBOX)
         menu->AppendMenu(MF_STRING, SC_MINIMIZE, "最小化(&N)");
@@ -93,15 +91,20 @@ void ShowSystemMenuPopup(CWnd& wnd)
                                    Qt::FindDirectChildrenOnly);
     auto* popup = new QMenu(peer);
     popup->setObjectName(QString::fromLatin1(kSystemMenuName));
-    for (const CMenu::Item& item : menu->m_items) {
+    AddMenuActions(*popup, *menu, wnd, WM_SYSCOMMAND);
+    popup->popup(peer->mapToGlobal(QPoint(0, 0)));
+}
+
+void AddMenuActions(QMenu& shown, const CMenu& menu, CWnd& wnd, UINT message)
+{
+    for (const CMenu::Item& item : menu.m_items) {
         if (item.flags & MF_SEPARATOR) {
-            popup->addSeparator();
+            shown.addSeparator();
             continue;
         }
-        QAction* action = popup->addAction(ToQString(item.text));
+        QAction* action = shown.addAction(ToQString(item.text));
         const UINT id = item.id;
-        QObject::connect(action, &QAction::triggered, peer,
-                         [&wnd, id] { wnd.SendMessage(WM_SYSCOMMAND, id); });
+        QObject::connect(action, &QAction::triggered, &shown,
+                         [&wnd, message, id] { wnd.SendMessage(message, id); });
     }
-    popup->popup(peer->mapToGlobal(QPoint(0, 0)));
 }

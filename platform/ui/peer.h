@@ -67,8 +67,6 @@ struct CWnd::Impl
     std::unique_ptr<CMenu> menu;
     HICON bigIcon = nullptr;
     HICON smallIcon = nullptr;
-    struct Message { UINT message; WPARAM wParam; LPARAM lParam; };
-    std::vector<Message> dispatching;             // innermost last, for Default()
     bool painting = false;                        // inside the client's paintEvent
     // Modal state of a dialog: DoModal sets running; EndDialog sets ended and calls
     // quitModalLoop when the Qt loop installed one.
@@ -103,6 +101,9 @@ void ApplyListStyles(CListCtrl& list);
 std::unique_ptr<CMenu> BuildMenu(const MenuTemplate& menu);
 // Shows the window's system menu as a popup at the top-left of its window.
 void ShowSystemMenuPopup(CWnd& wnd);
+// Adds the items of `menu` to `shown`: its separators, and an action per item that sends
+// `message` (WM_COMMAND, or WM_SYSCOMMAND for the system menu) with the item's id to wnd.
+void AddMenuActions(QMenu& shown, const CMenu& menu, CWnd& wnd, UINT message);
 // The window's icon from its WM_SETICON icons.
 void ApplyWindowIcon(CWnd& wnd);
 

@@ -72,7 +72,9 @@ public:
         return FromQString(chooser.selectedFiles().front());
     }
 
-    INT_PTR ShellExecute(const std::string& verb, const std::string& file) override
+    // The browser shows the page as it shows any; the show command has no Qt counterpart.
+    INT_PTR ShellExecute(const std::string& verb, const std::string& file,
+                         int /*showCommand*/) override
     {
         if (!verb.empty() && verb != "open")
             return SE_ERR_NOASSOC;

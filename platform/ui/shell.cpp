@@ -28,7 +28,8 @@ std::string CFileDialog::GetPathName() const
 }
 
 INT_PTR ShellExecuteA(HWND /*owner*/, const char* verb, const char* file,
-                      const char* /*parameters*/, const char* /*directory*/, int /*showCommand*/)
+                      const char* /*parameters*/, const char* /*directory*/, int showCommand)
 {
-    return CurrentModalUi().ShellExecute(verb != nullptr ? verb : "", file != nullptr ? file : "");
+    return CurrentModalUi().ShellExecute(verb != nullptr ? verb : "", file != nullptr ? file : "",
+                                         showCommand);
 }

@@ -37,9 +37,10 @@ std::optional<std::string> ScriptedModalUi::RunFileDialog(const CFileDialog& dia
     return answer;
 }
 
-INT_PTR ScriptedModalUi::ShellExecute(const std::string& verb, const std::string& file)
+INT_PTR ScriptedModalUi::ShellExecute(const std::string& verb, const std::string& file,
+                                      int showCommand)
 {
-    shellCalls.push_back({ verb, file });
+    shellCalls.push_back({ verb, file, showCommand });
     return kShellExecuteSucceeded;
 }
 

@@ -106,7 +106,6 @@ void AfxCallGuarded(CWnd* owner, const std::function<void()>& call)
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    m_impl->dispatching.push_back({ message, wParam, lParam });
     LRESULT result = 0;
     AfxCallGuarded(this, [&] {
         if (OnCmdMsg(message, wParam, lParam, &result))
@@ -119,16 +118,7 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return;
         result = DefWindowProc(message, wParam, lParam);
     });
-    m_impl->dispatching.pop_back();
     return result;
-}
-
-LRESULT CWnd::Default()
-{
-    if (m_impl->dispatching.empty())
-        return 0;
-    const Impl::Message current = m_impl->dispatching.back();
-    return DefWindowProc(current.message, current.wParam, current.lParam);
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -40,10 +40,8 @@ constexpr UINT ID_HELP = 0xE146;        // 57670
 constexpr int SM_CXICON = 11;
 constexpr int SM_CYICON = 12;
 // System commands (WM_SYSCOMMAND wParam; the low four bits are the system's own).
-constexpr UINT SC_SIZE = 0xF000;
 constexpr UINT SC_MOVE = 0xF010;
 constexpr UINT SC_MINIMIZE = 0xF020;
-constexpr UINT SC_MAXIMIZE = 0xF030;
 constexpr UINT SC_KEYMENU = 0xF100;     // lParam ' ': the system menu from the keyboard
 constexpr UINT SC_CLOSE = 0xF060;
 constexpr UINT SC_RESTORE = 0xF120;
@@ -54,7 +52,6 @@ constexpr int SW_RESTORE = 9;
 constexpr COLORREF CLR_DEFAULT = 0xFF000000u;   // "the list's own colour"
 
 constexpr std::uint16_t LOWORD(WPARAM value) { return static_cast<std::uint16_t>(value); }
-constexpr std::uint16_t HIWORD(WPARAM value) { return static_cast<std::uint16_t>(value >> 16); }
 
 // WM_NOTIFY records.
 struct NMHDR { HWND hwndFrom; UINT_PTR idFrom; UINT code; };
@@ -114,8 +111,6 @@ public:
     // Dispatches through the message map at once (there is one thread); returns the
     // handler's result, or that of the default processing.
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    // The default processing of the message being dispatched.
-    LRESULT Default();
     // The default processing of any message: WM_SYSCOMMAND SC_CLOSE sends WM_CLOSE,
     // SC_MINIMIZE / SC_RESTORE change the window state, SC_KEYMENU shows the system
     // menu; WM_CLOSE on a dialog sends WM_COMMAND IDCANCEL, on another window destroys
@@ -255,8 +250,6 @@ public:
 
     struct Item { UINT flags; UINT id; std::string text; std::unique_ptr<CMenu> popup; };
     std::vector<Item> m_items;
-    CWnd* m_owner = nullptr;     // receives WM_COMMAND / WM_SYSCOMMAND
-    bool m_isSystemMenu = false;
 };
 
 // ---------------------------------------------------------------------------------

@@ -4,58 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/fixtures.h"
+
 namespace {
 
-std::string readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> folderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
-
-class TemporaryFolder
-{
-public:
-    TemporaryFolder()
-    {
-        char pattern[] = "/tmp/peldmark-csv-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TemporaryFolder()
-    {
-        for (const std::string& name : folderEntries(m_path))
-            ::unlink((m_path + "/" + name).c_str());
-        ::rmdir(m_path.c_str());
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using fixtures::FolderEntries;
+using fixtures::ReadFileBytes;
 
 TEST(CsvFieldQuoting, QuotesOnlyWhatRfc4180Requires)
 {
@@ -92,41 +50,49 @@ TEST(CsvTextConversion, ConvertsCodePage936)
 
 TEST(ReplacingWrite, WritesNewFileAndReplacesOldOneLeavingNoTemporary)
 {
-    TemporaryFolder folder;
-    const std::string target = folder.path() + "/out.csv";
+    fixtures::TempDir folder;
+    const std::string target = folder.Path() + "/out.csv";
     EXPECT_EQ(writeFileReplacing(target, "first"), "");
-    EXPECT_EQ(readWholeFile(target), "first");
+    EXPECT_EQ(ReadFileBytes(target), "first");
     EXPECT_EQ(writeFileReplacing(target, "second, longer"), "");
-    EXPECT_EQ(readWholeFile(target), "second, longer");
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"out.csv"});
+    EXPECT_EQ(ReadFileBytes(target), "second, longer");
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.csv"});
+}
+
+// The temporary file's name must be valid wherever the target's is: a target name near
+// the file system's limit of 255 bytes is written all the same.
+TEST(ReplacingWrite, TargetNameNearTheLengthLimitIsWritten)
+{
+    fixtures::TempDir folder;
+    const std::string name = std::string(251, 'a') + ".csv";
+    EXPECT_EQ(writeFileReplacing(folder.Path() + "/" + name, "x"), "");
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{name});
 }
 
 TEST(ReplacingWrite, ChinesePathReachesFileSystemAsUtf8)
 {
-    TemporaryFolder folder;
+    fixtures::TempDir folder;
     // The caller's path is code page 936; the file on disk carries the UTF-8 name.
-    EXPECT_EQ(writeFileReplacing(folder.path() + "/通话记录.csv", "x"), "");
-    EXPECT_EQ(readWholeFile(folder.path() + u8"/通话记录.csv"), "x");
+    EXPECT_EQ(writeFileReplacing(folder.Path() + "/通话记录.csv", "x"), "");
+    EXPECT_EQ(ReadFileBytes(folder.Path() + u8"/通话记录.csv"), "x");
 }
 
 TEST(ReplacingWrite, FailureGivesReasonAndLeavesNothing)
 {
-    TemporaryFolder folder;
-    const std::string missingFolder = folder.path() + "/missing/out.csv";
-    const std::string underRegularFile = folder.path() + "/plain/out.csv";
-    std::ofstream(folder.path() + "/plain") << "a regular file";
-    const std::string targetIsFolder = folder.path() + "/adir";
-    ::mkdir(targetIsFolder.c_str(), 0755);
+    fixtures::TempDir folder;
+    const std::string missingFolder = folder.Path() + "/missing/out.csv";
+    const std::string underRegularFile = folder.Path() + "/plain/out.csv";
+    fixtures::WriteFileBytes(folder.Path() + "/plain", "a regular file");
+    const std::string targetIsFolder = folder.Path() + "/adir";
+    std::filesystem::create_directory(targetIsFolder);
 
     for (const std::string& target : {missingFolder, underRegularFile, targetIsFolder}) {
         EXPECT_NE(writeFileReplacing(target, "data"), "") << target;
-        struct stat info;
-        EXPECT_TRUE(::stat(target.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) << target;
+        EXPECT_TRUE(!fixtures::FileExists(target) || std::filesystem::is_directory(target))
+            << target;
     }
-    std::vector<std::string> left = folderEntries(folder.path());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"adir", "plain"}));
-    EXPECT_TRUE(folderEntries(targetIsFolder).empty());
+    EXPECT_EQ(FolderEntries(folder.Path()), (std::vector<std::string>{"adir", "plain"}));
+    EXPECT_TRUE(FolderEntries(targetIsFolder).empty());
 }
 
 }  // namespace

@@ -5,13 +5,16 @@
 #include "app/resource_ids.h"
 #include "app/resources.h"
 #include "reader/call_record.h"
+#include "recovery/column_schema.h"
 
 void MainWindowTest::SetUp()
 {
     RegisterPeldmarkResources();
     CallRecordTable.Reset();
-    // Each test starts as the program does: no file chosen yet.
+    // Each test starts as the program does: no file chosen yet, no schema captured.
     OpenFilePath.clear();
+    ColumnSchema.iphone.count = 0;
+    ColumnSchema.android.count = 0;
     m_dialog = std::make_unique<CPeldmarkDlg>();
     theApp.m_pMainWnd = m_dialog.get();
     ASSERT_TRUE(m_dialog->Create(IDD_PELDMARK_DIALOG));

@@ -51,6 +51,24 @@ TEST_F(MainWindowTest, StartsWithCaptionEmptySixColumnListAndAboutInSystemMenu)
               m_dialog->m_hAppIcon);
 }
 
+// Without a text for string 101 the system menu stays as the platform made it: no
+// separator and no About item.
+TEST(MainWindowSystemMenu, EmptyString101AddsNeitherSeparatorNorAboutItem)
+{
+    RegisterPeldmarkResources();
+    const std::string aboutText = *FindStringResource(IDS_ABOUTBOX);
+    CDialog plain(IDD_PELDMARK_DIALOG);
+    ASSERT_TRUE(plain.Create());
+    const int platformItems = plain.GetSystemMenu(FALSE)->GetMenuItemCount();
+
+    RegisterStringResource(IDS_ABOUTBOX, "");
+    CPeldmarkDlg dialog;
+    const bool created = dialog.Create(IDD_PELDMARK_DIALOG);
+    RegisterStringResource(IDS_ABOUTBOX, aboutText);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(dialog.GetSystemMenu(FALSE)->GetMenuItemCount(), platformItems);
+}
+
 TEST(ApplicationStartUp, RunsMainWindowModallyAsMainWindowAndReturnsFalse)
 {
     ScopedModalUi modal;
@@ -167,20 +185,26 @@ TEST(MinimisedIcon, IsCentredWithDivisionTruncatingTowardZero)
 
 TEST_F(MainWindowTest, AboutBoxFromMenuAndSystemMenuEndsByOkOrEscape)
 {
-    const struct { const char* route; UINT message; WPARAM wParam; int close; int result; }
-        cases[] = {
-            {"menu, OK", WM_COMMAND, ID_APP_ABOUT, IDOK, IDOK},
-            {"menu, Escape", WM_COMMAND, ID_APP_ABOUT, IDCANCEL, IDCANCEL},
-            {"system menu, OK", WM_SYSCOMMAND, IDM_ABOUTBOX, IDOK, IDOK},
-            {"system menu, low bits set", WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, IDCANCEL, IDCANCEL},
-        };
+    // How the box is closed: OK (the button or Enter), Escape, or its close box.
+    struct CloseRoute { UINT message; WPARAM wParam; };
+    const CloseRoute ok = {WM_COMMAND, IDOK}, escape = {WM_COMMAND, IDCANCEL},
+                     closeBox = {WM_SYSCOMMAND, SC_CLOSE};
+    const struct {
+        const char* route; UINT message; WPARAM wParam; CloseRoute close; int result;
+    } cases[] = {
+        {"menu, OK", WM_COMMAND, ID_APP_ABOUT, ok, IDOK},
+        {"menu, Escape", WM_COMMAND, ID_APP_ABOUT, escape, IDCANCEL},
+        {"menu, close box", WM_COMMAND, ID_APP_ABOUT, closeBox, IDCANCEL},
+        {"system menu, OK", WM_SYSCOMMAND, IDM_ABOUTBOX, ok, IDOK},
+        {"system menu, low bits set", WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, escape, IDCANCEL},
+    };
     for (const auto& c : cases) {
         m_modal.ui.modalDialogs.clear();
         int result = 0;
         std::string caption;
         m_modal.ui.onModalDialog = [&](CDialog& about) {
             caption = about.GetWindowText();
-            about.SendMessage(WM_COMMAND, static_cast<WPARAM>(c.close));
+            about.SendMessage(c.close.message, c.close.wParam);
             result = about.ModalResult();
         };
         m_dialog->SendMessage(c.message, c.wParam);

@@ -4,7 +4,7 @@
 // name followed by both commands, an unwritable target, and the two web addresses.
 #include "main_window_harness.h"
 
-#include <filesystem>
+#include <algorithm>
 
 #include "app/resource_ids.h"
 #include "reader/call_record.h"
@@ -198,10 +198,7 @@ TEST_F(MenuCommandsTest, ExportCancelledOrIntoUnwritablePlaceLeavesNoFile)
         EXPECT_GT(text.size(), prefix.size()) << "a reason follows the path";
         EXPECT_FALSE(fixtures::FileExists(target));
     }
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
-        left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"contacts2.db"});
+    EXPECT_EQ(fixtures::FolderEntries(m_folder.Path()), std::vector<std::string>{"contacts2.db"});
 }
 
 TEST_F(MenuCommandsTest, WebPagesOpenSiteRootAndUsagePageWithOrWithoutFile)
@@ -219,6 +216,7 @@ TEST_F(MenuCommandsTest, WebPagesOpenSiteRootAndUsagePageWithOrWithoutFile)
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(m_modal.ui.shellCalls[i].verb, "open");
         EXPECT_EQ(m_modal.ui.shellCalls[i].file, expected[i]);
+        EXPECT_EQ(m_modal.ui.shellCalls[i].showCommand, SW_SHOWNORMAL);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "platform/ui/winapp.h"
 #include "reader/call_record.h"
+#include "recovery/column_schema.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -73,6 +74,8 @@ TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
     }
     const std::string path = m_folder.File("CallHistory.storedata");
     fixtures::BuildIphoneDatabase(path, fixtures::IphoneLayout::Ios9, calls);
+    // What the last Android file left: an iPhone open does not touch it.
+    ColumnSchema.android.count = 7;
 
     openThroughMenu(path);
 
@@ -83,6 +86,8 @@ TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
     EXPECT_EQ(row(2)[5], "13800000000");
     EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
     EXPECT_EQ(title(), recoveredTitle);
+    EXPECT_EQ(ColumnSchema.iphone.count, 18);
+    EXPECT_EQ(ColumnSchema.android.count, 7);
 }
 
 TEST_F(OpenCommandTest, CancelledDialogChangesNothing)
@@ -90,11 +95,24 @@ TEST_F(OpenCommandTest, CancelledDialogChangesNothing)
     const std::string path = m_folder.File("contacts2.db");
     fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, threeAndroidCalls());
     openThroughMenu(path);
+    // As a recovery leaves it: the last row drawn red.
+    CallRecordTable.firstRecoveredIndex = 2;
+    const std::vector<std::string> firstRow = row(0);
+    const std::int32_t androidColumns = ColumnSchema.android.count;
+    const std::int32_t iphoneColumns = ColumnSchema.iphone.count;
+
     command(ID_OPEN_DATABASE);   // no answer scripted: the dialog is cancelled
-    EXPECT_EQ(rowCount(), 3);
-    EXPECT_EQ(CallRecordTable.recordCount, 3);
-    EXPECT_EQ(OpenFilePath, path);
     EXPECT_EQ(m_modal.ui.fileDialogFilters.size(), 2u);
+    EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
+    EXPECT_EQ(rowCount(), 3);
+    EXPECT_EQ(row(0), firstRow);
+    EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
+    EXPECT_EQ(CallRecordTable.recordCount, 3);
+    EXPECT_EQ(CallRecordTable.firstRecoveredIndex, 2);
+    EXPECT_EQ(CallRecordTable.records[0].name, "李雷");
+    EXPECT_EQ(OpenFilePath, path);
+    EXPECT_EQ(ColumnSchema.android.count, androidColumns);
+    EXPECT_EQ(ColumnSchema.iphone.count, iphoneColumns);
 }
 
 // A refused name and a failed open both empty the table, so they empty the list and

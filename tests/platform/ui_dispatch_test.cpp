@@ -191,6 +191,7 @@ TEST(MessageBoxSeam, FileDialogsAndShellCallsAreAnsweredInOrder)
     ASSERT_EQ(modal.ui.shellCalls.size(), 1u);
     EXPECT_EQ(modal.ui.shellCalls[0].verb, "open");
     EXPECT_EQ(modal.ui.shellCalls[0].file, "http://peldmark.example/call.htm");
+    EXPECT_EQ(modal.ui.shellCalls[0].showCommand, SW_SHOWNORMAL);
 }
 
 TEST(Application, MainWindowAndTextsWithoutAWindow)

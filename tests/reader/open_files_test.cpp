@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "platform/testing.h"
+#include "reader/call_rows.h"
 #include "recovery/column_schema.h"
 #include "tests/reader/reader_test_support.h"
 #include "tests/support/fixtures.h"
@@ -155,6 +157,38 @@ TEST_F(OpenFilesTest, IphoneTableWithoutOriginatedKeepsTheAnsweredRule)
     EXPECT_EQ(ColumnSchema.iphone.count, 6);
 }
 
+// A store damaged past its first rows: the statement with ZORIGINATED reads up to the
+// damage and then fails. The rows it read stay, once: the statement without ZORIGINATED
+// is for a table that lacks the column, not a second reading of this one.
+TEST_F(OpenFilesTest, DamagedIphoneStoreKeepsRowsReadBeforeTheDamageOnce)
+{
+    constexpr int kCalls = 400;
+    constexpr std::size_t kPageSize = 4096;
+    const std::string path = dir.File("CallHistory.storedata");
+    fixtures::BuildIphoneDatabase(path, IphoneLayout::Ios10,
+                                  fixtures::GeneratedIphoneCalls(kCalls));
+    ASSERT_TRUE(ReadCallLog(path, owner));
+    ASSERT_EQ(CallRecordTable.recordCount, kCalls);
+    const std::string lastNumber = CallRecordTable.records[kCalls - 1].number;
+
+    // Every page holding the last call's number (its table page among them) is ruined.
+    std::string bytes = fixtures::ReadFileBytes(path);
+    for (std::size_t at = bytes.find(lastNumber); at != std::string::npos;
+         at = bytes.find(lastNumber, at + 1)) {
+        const std::size_t page = at / kPageSize * kPageSize;
+        bytes.replace(page, kPageSize, kPageSize, '\xA5');
+    }
+    fixtures::WriteFileBytes(path, bytes);
+
+    ASSERT_TRUE(ReadCallLog(path, owner));
+    ASSERT_GT(CallRecordTable.recordCount, 0);
+    EXPECT_LT(CallRecordTable.recordCount, kCalls);
+    std::set<std::string> numbers;
+    for (const RowTexts& row : TableRows())
+        numbers.insert(std::get<5>(row));
+    EXPECT_EQ(numbers.size(), static_cast<std::size_t>(CallRecordTable.recordCount));
+}
+
 TEST_F(OpenFilesTest, WalCopyKeepsItsBytesAndItsWalAndItsWalRowsAreRead)
 {
     const std::string path = dir.File("contacts2.db");
@@ -213,6 +247,42 @@ TEST_F(OpenFilesTest, BadFilesNeitherCrashNorChange)
     EXPECT_EQ(CallRecordTable.recordCount, 0);
     EXPECT_TRUE(modal.ui.messageBoxes.empty());
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("logs.db")));
+}
+
+// Open descriptors of this process on `path`.
+int OpenDescriptorsOn(const std::string& path)
+{
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        count += std::filesystem::read_symlink(fd.path(), error) == path;
+    }
+    return count;
+}
+
+// A framework exception raised by a row callback (memory exhausted) ends the command,
+// but it must not leave SQLite mid-statement: the statement is finished, the exception
+// reaches the caller, and the connection still closes.
+TEST_F(OpenFilesTest, ExceptionInRowCallbackReachesCallerAndConnectionStillCloses)
+{
+    const std::string path = dir.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls60, ThreeAndroidCalls());
+    static int rowsSeen;
+    rowsSeen = 0;
+    auto failingRow = [](void*, int, char**, char**) -> int {
+        ++rowsSeen;
+        throw CMemoryException();
+    };
+    {
+        CallLogConnection connection(path);
+        ASSERT_TRUE(connection.IsOpen());
+        EXPECT_THROW(connection.Exec(kAndroidCallsRows, failingRow), CMemoryException);
+        EXPECT_EQ(rowsSeen, 1);
+        // The connection is usable again at once: nothing of the failed statement is left.
+        EXPECT_EQ(connection.Exec(kAndroidCallsRows, OnAndroidCallRow), 0);
+        EXPECT_EQ(CallRecordTable.recordCount, 3);
+    }
+    EXPECT_EQ(OpenDescriptorsOn(path), 0);
 }
 
 TEST_F(OpenFilesTest, PathWithChineseCharacters)

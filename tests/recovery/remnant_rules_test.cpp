@@ -129,6 +129,9 @@ TEST(SerialTypeRule, CompiledTablesAgreeWithTheRules)
                           CheckAndroidColumn(variant, schema.types[i], schema.names[i], t))
                     << schema.names[i] << " " << t;
             }
+            for (std::int32_t t = 0; t < 128; ++t) {
+                ASSERT_EQ(rules.rules[i].AcceptsOneByte(t), rules.rules[i].Accepts(t)) << t;
+            }
         }
     }
     IphoneRules iphone;

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -164,9 +165,15 @@ bool FileExists(const std::string& path)
     return std::filesystem::exists(path, ignored);
 }
 
-void CopyFile(const std::string& from, const std::string& to)
+std::vector<std::string> FolderEntries(const std::string& folder)
 {
-    WriteFileBytes(to, ReadFileBytes(from));
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error))
+        names.push_back(entry->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ChineseName ChineseFolderName()

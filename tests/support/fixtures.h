@@ -180,7 +180,8 @@ private:
 std::string ReadFileBytes(const std::string& path);     // throws when unreadable
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
-void CopyFile(const std::string& from, const std::string& to);
+// The names in a folder (not "." and ".."), sorted; none when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& folder);
 
 // A folder name with Chinese characters, as the file system spells it (UTF-8) and as
 // the program holds paths (code page 936).
