@@ -21,11 +21,6 @@ constexpr std::int64_t kTypeIncoming = 1;
 constexpr std::int64_t kTypeOutgoing = 2;
 constexpr std::int64_t kTypeMissed = 3;
 
-bool IsOddText(std::int32_t serialType, std::int32_t smallest)
-{
-    return serialType >= smallest && (serialType & 1) != 0;
-}
-
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
     return (serialType >= kSerialTypeNull && serialType <= kLargestFourByteType) ||
@@ -34,10 +29,12 @@ bool AcceptsTypeColumn(std::int32_t serialType)
 
 bool AcceptsTextColumn(CallLogVariant variant, std::int32_t serialType)
 {
+    // call.db: every text, the empty one (13) included, and no NULL; the others: NULL
+    // and every text but the empty one.
     if (variant == CallLogVariant::AndroidCallDb) {
-        return IsOddText(serialType, kSerialTypeEmptyText);
+        return IsOddFrom(serialType, kSerialTypeEmptyText);
     }
-    return serialType == kSerialTypeNull || IsOddText(serialType, kSerialTypeEmptyText + 2);
+    return serialType == kSerialTypeNull || IsOddFrom(serialType, kSerialTypeEmptyText + 2);
 }
 
 std::string AndroidCallTime(std::int32_t serialType, const ContentView& content)

@@ -15,16 +15,6 @@ constexpr std::int32_t kDoubleBytes = 8;
 // zdate: whole seconds since 2001 from 0 to 2^31 - 1 are a call time.
 constexpr double kLargestIphoneSeconds = 2147483647.0;
 
-bool IsOddFrom(std::int32_t serialType, std::int32_t smallest)
-{
-    return serialType >= smallest && (serialType & 1) != 0;
-}
-
-bool IsEvenFrom(std::int32_t serialType, std::int32_t smallest)
-{
-    return serialType >= smallest && (serialType & 1) == 0;
-}
-
 bool AcceptsInteger(const std::string& name, std::int32_t serialType)
 {
     if (name == "zanswered") {
@@ -146,7 +136,9 @@ void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules)
         rules.columns.rules[i] = SerialTypeRule::FromPredicate(
             [&](std::int32_t serialType) { return CheckIphoneColumn(type, name, serialType); });
         rules.roles[i] = RoleOf(name);
-        rules.hasOriginated = rules.hasOriginated || rules.roles[i] == IphoneRules::Role::Originated;
+        if (rules.roles[i] == IphoneRules::Role::Originated) {
+            rules.hasOriginated = true;
+        }
     }
 }
 

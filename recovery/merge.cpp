@@ -143,7 +143,8 @@ void MergeRecoveredRecords(CWnd* mainWindow, const CallRecord* records, std::int
     bool leftOut = false;
     for (std::int32_t i = 0; i < count; ++i) {
         const CallRecord& record = records[i];
-        if ((record.overlong == 0 && live.Contains(record)) || SameText(record.number.c_str(), kHiddenNumber)) {
+        const bool duplicate = record.overlong == 0 && live.Contains(record);
+        if (duplicate || SameText(record.number.c_str(), kHiddenNumber)) {
             continue;
         }
         if (appended == room) {

@@ -108,32 +108,6 @@ struct LongVarint
 };
 LongVarint ReadLongVarint(const unsigned char* cursor);
 
-// Reads the varints of columns first, first + 1, ... from varints[column] while they
-// are one byte long (the common case: no length to follow), testing each with its rule,
-// and adds their content sizes to contentBytes. Returns the first column it did not
-// read, or -1 when a column refuses its serial type. varints[column] for every column
-// up to `columns` - 1 must lie in the buffer.
-inline std::int32_t MatchOneByteColumns(const unsigned char* varints, std::int32_t first,
-                                        std::int32_t columns, const ColumnRules& rules,
-                                        CandidateHeader& header, std::int64_t& contentBytes)
-{
-    std::int32_t i = first;
-    for (; i < columns; ++i) {
-        const std::int32_t type = varints[i];
-        if (type >= static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
-            break;
-        }
-        if (!rules.rules[i].AcceptsOneByte(type)) {
-            return -1;
-        }
-        header.serialTypes[i] = type;
-        header.varintLengths[i] = 1;
-        header.contentSizes[i] = kOneByteContentSizes.sizes[type];
-        contentBytes += header.contentSizes[i];
-    }
-    return i;
-}
-
 // Steps 1 to 7 of the frame at raw-buffer index `position` (0 <= position <= F): the
 // zero byte, one varint per column with the column's rule (the first refusal, or a
 // varint that would start past the terminating zero byte, rejects), then the bounds
@@ -147,41 +121,40 @@ inline bool MatchCandidate(const RawBuffer& buffer, std::int64_t position,
         return false;
     }
     const std::int32_t columns = rules.columnCount;
+    const SerialTypeRule* const rule = rules.rules;
+    std::int32_t* const types = header.serialTypes;
+    std::int32_t* const lengths = header.varintLengths;
+    std::int32_t* const sizes = header.contentSizes;
+    const unsigned char* const last = data + buffer.fileLength;   // the terminating zero
+    const unsigned char* cursor = data + position;
     std::int64_t contentBytes = 0;
-    std::int32_t i = 0;
     if (columns > 0) {
         // Column 0's varint is the zero byte itself: NULL, one byte, no content.
-        header.serialTypes[0] = 0;
-        header.varintLengths[0] = 1;
-        header.contentSizes[0] = 0;
-        i = 1;
+        types[0] = 0;
+        lengths[0] = 1;
+        sizes[0] = 0;
+        ++cursor;
     }
-    // While the varints are one byte long, column i's is at position + i; when the whole
-    // header would fit before the terminating zero byte, no bounds test is needed.
-    if (position + columns <= buffer.fileLength) {
-        i = MatchOneByteColumns(data + position, i, columns, rules, header, contentBytes);
-        if (i < 0) {
-            return false;
-        }
-    }
-    const unsigned char* const last = data + buffer.fileLength;   // the terminating zero
-    const unsigned char* cursor = data + position + i;
-    for (; i < columns; ++i) {
+    for (std::int32_t i = 1; i < columns; ++i) {
         if (cursor > last) {
             return false;   // no varint starts past the terminating zero byte
         }
+        // One-byte varints, the common case, skip the general reader.
         LongVarint varint{*cursor, 1, 0};
         if (varint.serialType < static_cast<std::int32_t>(OneByteContentSizes::kCount)) {
             varint.contentSize = kOneByteContentSizes.sizes[varint.serialType];
+            if (!rule[i].AcceptsOneByte(varint.serialType)) {
+                return false;
+            }
         } else {
             varint = ReadLongVarint(cursor);
+            if (!rule[i].Accepts(varint.serialType)) {
+                return false;
+            }
         }
-        if (!rules.rules[i].Accepts(varint.serialType)) {
-            return false;
-        }
-        header.serialTypes[i] = varint.serialType;
-        header.varintLengths[i] = varint.length;
-        header.contentSizes[i] = varint.contentSize;
+        types[i] = varint.serialType;
+        lengths[i] = varint.length;
+        sizes[i] = varint.contentSize;
         contentBytes += varint.contentSize;
         cursor += varint.length;
     }

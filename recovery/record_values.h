@@ -19,6 +19,16 @@ constexpr std::int32_t kSerialTypeReserved10 = 10;
 constexpr std::int32_t kSerialTypeFirstBlob = 12;  // even from here: BLOB
 constexpr std::int32_t kSerialTypeEmptyText = 13;  // odd from here: text
 
+// Odd (text) or even (BLOB) serial types from `smallest` on.
+inline bool IsOddFrom(std::int32_t serialType, std::int32_t smallest)
+{
+    return serialType >= smallest && (serialType & 1) != 0;
+}
+inline bool IsEvenFrom(std::int32_t serialType, std::int32_t smallest)
+{
+    return serialType >= smallest && (serialType & 1) == 0;
+}
+
 // The integer of serial types 1 to 6 (big-endian two's complement of 1, 2, 3, 4, 6, 8
 // bytes), 8 (0) and 9 (1). False for every other serial type, NULL included, and for
 // content that is not valid.

@@ -31,7 +31,8 @@ std::uint32_t ZeroMask(const unsigned char* bytes)
 {
 #if defined(__SSE2__)
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_setzero_si128())));
+    const __m128i zeroBytes = _mm_cmpeq_epi8(block, _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(zeroBytes));
 #else
     std::uint32_t mask = 0;
     for (std::int64_t i = 0; i < kBlockBytes; ++i) {

@@ -225,7 +225,9 @@ std::string Mutate(const std::string& seed, std::mt19937_64& random)
     for (int e = 0; e < edits && input.size() > 1; ++e) {
         switch (random() % 6) {
         case 0: input[at()] = static_cast<char>(random()); break;
-        case 1: input[at()] = static_cast<char>(kInteresting[random() % sizeof kInteresting]); break;
+        case 1:
+            input[at()] = static_cast<char>(kInteresting[random() % sizeof kInteresting]);
+            break;
         case 2: {   // a run of continuation bytes: long and nine-byte varints
             const std::size_t from = at();
             const std::size_t run = 1 + random() % 12;
@@ -271,15 +273,19 @@ int main(int argc, char** argv)
     std::mt19937_64 random(randomSeed);
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t bytes = 0;
+    // The seeds as they are, then `iterations` mutated or truncated copies.
+    for (const std::string& seed : seeds) {
+        FuzzOneInput(reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size());
+    }
     for (long i = 0; i < iterations; ++i) {
-        const std::string& seed = seeds[random() % seeds.size()];
-        const std::string input = i < static_cast<long>(seeds.size()) ? seeds[i] : Mutate(seed, random);
+        const std::string input = Mutate(seeds[random() % seeds.size()], random);
         FuzzOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
         bytes += input.size();
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("fuzz_scanner: %ld inputs from %zu seeds, %.1f MB through both passes in %.1f s\n",
+    std::printf("fuzz_scanner: %ld mutated inputs from %zu seeds, %.1f MB through both passes "
+                "in %.1f s\n",
                 iterations, seeds.size(), bytes / 1e6, seconds);
     return 0;
 }

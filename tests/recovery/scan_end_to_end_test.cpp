@@ -123,7 +123,8 @@ protected:
                 if (!MatchIphoneRecord(&record, x, &length, buffer, iphone, *header)) continue;
             } else {
                 if (!MatchCandidate(buffer, x, android, *header)) continue;
-                DecodeAndroidRecord(variant, ColumnSchema.android, buffer, *header, record, nullptr);
+                DecodeAndroidRecord(variant, ColumnSchema.android, buffer, *header, record,
+                                    nullptr);
                 length = header->remnantLength;
             }
             found.push_back({TextsOf(record), x, length});
