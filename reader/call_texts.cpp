@@ -2,8 +2,9 @@
 // remnant decoders, so that a live call and its remnant give byte-identical records.
 #include "reader/call_texts.h"
 
-#include <cstdio>
+#include <charconv>
 #include <ctime>
+#include <limits>
 
 #include "platform/crt.h"
 
@@ -20,18 +21,37 @@ constexpr std::int64_t kIphoneEpochOffsetSeconds = 978307200;
 // The C library's struct tm counts years from 1900 and months from 0.
 constexpr int kTmYearBase = 1900;
 
+// Appends `value` as "%d" would print it, or as "%02d" with `twoDigits`: a leading 0
+// only for 0 .. 9, every other value as it is.
+void appendDecimal(std::string& text, int value, bool twoDigits)
+{
+    constexpr int kTen = 10;
+    if (twoDigits && value >= 0 && value < kTen) {
+        text += '0';
+    }
+    char digits[std::numeric_limits<int>::digits10 + 2];   // every digit and a sign
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, end.ptr);
+}
+
+// "%d-%02d-%02d %02d:%02d:%02d" of the year, month, day and time, without printf: the
+// recovery's fill pass formats a time per remnant.
 std::string formatTm(const struct tm& local)
 {
-    static const char kFormat[] = "%d-%02d-%02d %02d:%02d:%02d";
-    const int year = local.tm_year + kTmYearBase;
-    const int month = local.tm_mon + 1;
-    const int length = std::snprintf(nullptr, 0, kFormat, year, month, local.tm_mday,
-                                     local.tm_hour, local.tm_min, local.tm_sec);
-    if (length <= 0)
-        return std::string();
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::snprintf(&text[0], text.size() + 1, kFormat, year, month, local.tm_mday,
-                  local.tm_hour, local.tm_min, local.tm_sec);
+    constexpr std::size_t kUsualLength = 19;   // "yyyy-mm-dd hh:mm:ss"
+    std::string text;
+    text.reserve(kUsualLength);
+    appendDecimal(text, local.tm_year + kTmYearBase, false);
+    text += '-';
+    appendDecimal(text, local.tm_mon + 1, true);
+    text += '-';
+    appendDecimal(text, local.tm_mday, true);
+    text += ' ';
+    appendDecimal(text, local.tm_hour, true);
+    text += ':';
+    appendDecimal(text, local.tm_min, true);
+    text += ':';
+    appendDecimal(text, local.tm_sec, true);
     return text;
 }
 

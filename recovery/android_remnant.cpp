@@ -20,6 +20,10 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::int64_t kTypeIncoming = 1;
 constexpr std::int64_t kTypeOutgoing = 2;
 constexpr std::int64_t kTypeMissed = 3;
+// Distinct texts a decoder remembers, and the longest content it remembers by.
+constexpr std::size_t kRememberedTexts = 4096;
+constexpr std::int32_t kLongestRememberedContent = 64;
+constexpr unsigned char kFirstNonAscii = 0x80;
 
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
@@ -120,6 +124,7 @@ void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schem
             return CheckAndroidColumn(variant, type, name, serialType);
         });
     }
+    rules.CompileOneByte();
 }
 
 AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,
@@ -132,12 +137,37 @@ AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,
     }
 }
 
+std::string AndroidRecordDecoder::Text(const ContentView& content) const
+{
+    const auto convert = [&] {
+        return m_utf16 ? Utf16LeContentText(content) : Utf8ContentText(content);
+    };
+    if (!content.valid || content.size == 0 || content.size > kLongestRememberedContent) {
+        return convert();
+    }
+    // UTF-8 ASCII needs no conversion (Utf8ContentText copies it), and numbers rarely
+    // repeat: remembering them would only fill the table.
+    const auto ascii = [](unsigned char b) { return b < kFirstNonAscii; };
+    if (!m_utf16 && std::all_of(content.bytes, content.bytes + content.size, ascii)) {
+        return convert();
+    }
+    std::string bytes(reinterpret_cast<const char*>(content.bytes),
+                      static_cast<std::size_t>(content.size));
+    const auto found = m_texts.find(bytes);
+    if (found != m_texts.end()) {
+        return found->second;
+    }
+    std::string text = convert();
+    if (m_texts.size() < kRememberedTexts) {
+        m_texts.emplace(std::move(bytes), text);
+    }
+    return text;
+}
+
 void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader& header,
                                   CallRecord& record) const
 {
-    const auto text = [&](const ContentView& content) {
-        return m_utf16 ? Utf16LeContentText(content) : Utf8ContentText(content);
-    };
+    const auto text = [&](const ContentView& content) { return Text(content); };
     for (ColumnCursor column(header); column.Valid(); column.Next()) {
         const Role role = m_roles[column.Column()];
         if (role == Role::Skipped) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "reader/call_log_variant.h"
 #include "reader/call_record.h"
@@ -49,9 +50,15 @@ public:
     enum class Role : unsigned char { Skipped, Name, Date, Type, Duration, Number, Location };
 
 private:
+    std::string Text(const ContentView& content) const;
+
     bool m_utf16;
     CWnd* m_owner;
     Role m_roles[kColumnSchemaCapacity];
+    // Converted texts by their content bytes: a scan meets the same names and places
+    // again and again, and the conversion to code page 936 depends on the bytes alone.
+    // Bounded; texts past the bound are converted every time.
+    mutable std::unordered_map<std::string, std::string> m_texts;
 };
 
 // One candidate decoded as AndroidRecordDecoder does it.

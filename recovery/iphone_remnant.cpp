@@ -140,6 +140,7 @@ void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules)
             rules.hasOriginated = true;
         }
     }
+    rules.columns.CompileOneByte();
 }
 
 bool MatchIphoneRecord(CallRecord* record, std::int64_t position, std::int64_t* remnantLength,

@@ -14,6 +14,7 @@ namespace {
 constexpr std::int32_t kIntegerBytes[] = {0, 1, 2, 3, 4, 6, 8};
 constexpr std::int32_t kDoubleBytes = 8;
 constexpr int kBitsPerByte = 8;
+constexpr char16_t kFirstNonAscii = 0x80;
 
 }  // namespace
 
@@ -90,6 +91,7 @@ std::string Utf16LeContentText(const ContentView& content)
     }
     std::u16string units;
     units.reserve(static_cast<std::size_t>(content.size) / 2 + 1);
+    bool ascii = true;
     for (std::int32_t i = 0; i < content.size; i += 2) {
         const unsigned low = content.bytes[i];
         const unsigned high = i + 1 < content.size ? content.bytes[i + 1] : 0;
@@ -97,7 +99,12 @@ std::string Utf16LeContentText(const ContentView& content)
         if (unit == 0) {
             break;
         }
+        ascii = ascii && unit < kFirstNonAscii;
         units.push_back(unit);
+    }
+    // ASCII units are the same bytes in code page 936: no conversion needed.
+    if (ascii) {
+        return std::string(units.begin(), units.end());
     }
     const NarrowBuffer ansi(WideToAnsi(units.c_str()));
     return std::string(ansi.get());

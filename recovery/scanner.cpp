@@ -2,14 +2,11 @@
 // candidate test per position, and the two-pass protocol (see scanner.h).
 #include "recovery/scanner.h"
 
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <memory>
 #include <vector>
 
 #include "recovery/android_remnant.h"
+#include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
 #include "recovery/merge.h"
 #include "recovery/raw_file.h"
@@ -22,106 +19,35 @@ constexpr std::uint32_t kPageSizeOneMeans = 65536;
 constexpr std::uint32_t kSmallestPageSize = 512;
 constexpr std::uint32_t kLargestPageSize = 65536;
 
-// Zero bytes are found sixteen at a time: bit i of the mask is set when bytes[i] is 0.
-// The sixteen bytes must lie in the buffer.
-constexpr std::int64_t kBlockBytes = 16;
-static_assert(kSkipAfterAcceptance >= kBlockBytes, "a skip always leaves the block");
-
-std::uint32_t ZeroMask(const unsigned char* bytes)
-{
-#if defined(__SSE2__)
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    const __m128i zeroBytes = _mm_cmpeq_epi8(block, _mm_setzero_si128());
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(zeroBytes));
-#else
-    std::uint32_t mask = 0;
-    for (std::int64_t i = 0; i < kBlockBytes; ++i) {
-        mask |= static_cast<std::uint32_t>(bytes[i] == 0) << i;
-    }
-    return mask;
-#endif
-}
-
-// A cheap first look at the two columns after the zero byte, decided once per scan:
-// when both varints are one byte long, a candidate whose column 1 or 2 refuses its
-// serial type is rejected here exactly as MatchCandidate would reject it, without the
-// header walk. Multi-byte varints (0x80 and above) always go on to MatchCandidate.
-class Prefilter
-{
-public:
-    explicit Prefilter(const ColumnRules& rules)
-    {
-        constexpr std::int32_t kColumnsLooked = 3;
-        for (unsigned b = 0; b < kByteValues; ++b) {
-            const bool multiByte = b >= OneByteContentSizes::kCount;
-            const std::int32_t type = static_cast<std::int32_t>(b);
-            const bool tested = rules.columnCount >= kColumnsLooked;
-            m_first[b] = !tested || multiByte || rules.rules[1].Accepts(type);
-            m_second[b] = !tested || multiByte || rules.rules[2].Accepts(type);
-        }
-        m_refuseNextZero = !m_first[0];
-        m_refuseNextTwoZeros = m_first[0] && !m_second[0];
-    }
-
-    // The same look for sixteen positions at once where it only takes zero bytes: bit i
-    // of `zeros`, `next` and `afterNext` tells whether bytes i, i + 1 and i + 2 are 0.
-    // Returns the positions of `zeros` that MayAccept could still let through.
-    std::uint32_t Candidates(std::uint32_t zeros, std::uint32_t next,
-                             std::uint32_t afterNext) const
-    {
-        const std::uint32_t refused = (m_refuseNextZero ? next : 0) |
-                                      (m_refuseNextTwoZeros ? (next & afterNext) : 0);
-        return zeros & ~refused;
-    }
-    // `zero` points at a walked zero byte; the two bytes after it lie in the file.
-    bool MayAccept(const unsigned char* zero) const
-    {
-        const unsigned first = zero[1];
-        return m_first[first] && (m_second[zero[2]] || first >= OneByteContentSizes::kCount);
-    }
-
-private:
-    static constexpr unsigned kByteValues = 256;
-    bool m_first[kByteValues];    // column 1's serial type, by the byte after the zero
-    bool m_second[kByteValues];   // column 2's, by the byte after that
-    bool m_refuseNextZero = false;
-    bool m_refuseNextTwoZeros = false;
-};
-
-// Calls test(position, acceptedSoFar) at every walked position holding a zero byte
-// that the prefilter does not refuse (every other position is rejected by its first
-// bytes) and returns the number accepted.
+// Calls test(position, acceptedSoFar) at every walked position that CandidateBlocks
+// marks (every other position is rejected by its first three bytes, exactly as the test
+// would reject it) and returns the number accepted.
 template <typename Test>
-std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const Prefilter& prefilter,
-                       Test&& test)
+std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
+                       const CandidateBlocks& blocks, Test&& test)
 {
     const std::int64_t pageCount = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
+    constexpr std::int64_t kWordBytes = CandidateBlocks::kBlockBytes;
+    std::uint32_t words[CandidateBlocks::kWordsPerPage];
     for (std::int64_t page = 0; page < pageCount; ++page) {
         const std::int64_t base = page * pageSize;
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
-        const unsigned char* const bytes = buffer.data + base;
-        // A block starts below limit <= P - 23, so its sixteen bytes and the two after
-        // them lie in the page.
-        std::int64_t offset = 0;
-        while (offset < limit) {
-            const std::int64_t block = offset;
-            offset += kBlockBytes;
-            std::uint32_t zeros = ZeroMask(bytes + block);
-            if (zeros != 0) {
-                zeros = prefilter.Candidates(zeros, ZeroMask(bytes + block + 1),
-                                             ZeroMask(bytes + block + 2));
-            }
-            for (; zeros != 0; zeros &= zeros - 1) {
-                const std::int64_t at = block + __builtin_ctz(zeros);
-                if (at >= limit) {
-                    break;
+        // Marking reads up to offset limit + 32 at most: with limit <= P - 23 that is
+        // inside the next page, and with limit <= P - 32 on the last whole page at most
+        // the byte at index F (the terminating zero), so always inside the buffer.
+        blocks.Mark(buffer.data + base, limit, words);
+        std::int64_t next = 0;   // the first offset an acceptance has not skipped
+        for (std::int64_t word = 0; word * kWordBytes < limit; ++word) {
+            for (std::uint32_t marks = words[word]; marks != 0; marks &= marks - 1) {
+                const std::int64_t at = word * kWordBytes + __builtin_ctz(marks);
+                if (at < next || at >= limit) {
+                    continue;
                 }
                 if (test(base + at, accepted)) {
                     ++accepted;
-                    offset = at + kSkipAfterAcceptance;
-                    break;
+                    next = at + kSkipAfterAcceptance;
                 }
             }
         }
@@ -141,14 +67,14 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     const auto rules = std::make_unique<ColumnRules>();
     CompileAndroidRules(variant, schema, *rules);
     const auto header = std::make_unique<CandidateHeader>();
-    const Prefilter prefilter(*rules);
+    const CandidateBlocks blocks(*rules);
     const AndroidRecordDecoder decoder(variant, schema, owner);
-    return WalkPages(buffer, pageSize, prefilter, [&](std::int64_t position, std::int32_t k) {
-        if (!prefilter.MayAccept(buffer.data + position) ||
-            !MatchCandidate(buffer, position, *rules, *header)) {
+    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
+        const bool filling = records != nullptr && k < recordCapacity;
+        if (!MatchCandidate(buffer, position, *rules, *header, filling)) {
             return false;
         }
-        if (records != nullptr && k < recordCapacity) {
+        if (filling) {
             decoder.Decode(buffer, *header, records[k]);
             records[k].overlong = OverlongFlag(header->remnantLength, pageSize);
         }
@@ -162,11 +88,8 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallReco
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
     const auto header = std::make_unique<CandidateHeader>();
-    const Prefilter prefilter(rules->columns);
-    return WalkPages(buffer, pageSize, prefilter, [&](std::int64_t position, std::int32_t k) {
-        if (!prefilter.MayAccept(buffer.data + position)) {
-            return false;
-        }
+    const CandidateBlocks blocks(rules->columns);
+    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
         const bool filling = records != nullptr && k < recordCapacity;
         std::int64_t remnantLength = 0;
         if (!MatchIphoneRecord(filling ? &records[k] : nullptr, position, &remnantLength,

@@ -2,6 +2,9 @@
 // type and duration rules, UTF-8 and UTF-16LE texts, and the name message boxes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -163,6 +166,62 @@ TEST(DecodeAndroidRecord, ContentOutsideTheBufferReadsEmpty)
                                      {{"_id", "INTEGER"}, {"x", "BLOB"}, {"number", "TEXT"}},
                                      bytes);
     EXPECT_EQ(record.number, "");
+}
+
+// Call times across the convertible range (TZ=CST-8) read as printf formats them.
+TEST(AndroidCallTimes, MatchPrintfFromEpochToTheLastConvertibleSecond)
+{
+    constexpr __time64_t kLast = 32535215999LL;   // 3000-12-31 23:59:59 UTC
+    constexpr __time64_t kStep = 7919 * 3607;      // about 331 days, every field varies
+    for (__time64_t seconds = 0; seconds <= kLast; seconds += kStep) {
+        for (const __time64_t at : {seconds, kLast - seconds}) {
+            const time_t value = static_cast<time_t>(at);
+            struct tm local {};
+            ASSERT_NE(localtime_r(&value, &local), nullptr);
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%d-%02d-%02d %02d:%02d:%02d",
+                          local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                          local.tm_min, local.tm_sec);
+            std::string text;
+            ASSERT_TRUE(FormatLocalCallTime(at, text));
+            ASSERT_EQ(text, expected) << at;
+        }
+    }
+}
+
+// One decoder converts repeated and alternating texts as a fresh decoder does: what it
+// remembers is keyed by the whole content.
+TEST(AndroidRecordDecoder, RepeatedTextsDecodeAsFreshOnes)
+{
+    ColumnSchemaFamily schema;
+    SetSchema(schema, {{"_id", "INTEGER"}, {"name", "TEXT"}, {"geocoded_location", "TEXT"}});
+    ColumnRules rules;
+    CompileAndroidRules(CallLogVariant::AndroidContacts2Db, schema, rules);
+    const auto utf8 = [](const char* text) { return Bytes(text, text + std::strlen(text)); };
+    const std::vector<Bytes> names = {utf8(u8"李雷"), utf8(u8"李雷雷"), utf8(u8"韩梅梅"),
+                                      utf8("Tom"), utf8(u8"李")};
+    const AndroidRecordDecoder decoder(CallLogVariant::AndroidContacts2Db, schema, nullptr);
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Bytes& name = names[(i + round) % names.size()];
+            const Bytes& place = names[(i + 2 * round + 1) % names.size()];
+            Bytes bytes = {0x00, static_cast<unsigned char>(13 + 2 * name.size()),
+                           static_cast<unsigned char>(13 + 2 * place.size())};
+            bytes.insert(bytes.end(), name.begin(), name.end());
+            bytes.insert(bytes.end(), place.begin(), place.end());
+            const LoneCandidate candidate(bytes);
+            CandidateHeader header;
+            ASSERT_TRUE(MatchCandidate(candidate.View(), 0, rules, header));
+            CallRecord remembered;
+            CallRecord fresh;
+            decoder.Decode(candidate.View(), header, remembered);
+            DecodeAndroidRecord(CallLogVariant::AndroidContacts2Db, schema, candidate.View(),
+                                header, fresh, nullptr);
+            EXPECT_EQ(remembered.name, fresh.name);
+            EXPECT_EQ(remembered.location, fresh.location);
+            EXPECT_FALSE(fresh.name.empty());
+        }
+    }
 }
 
 }  // namespace

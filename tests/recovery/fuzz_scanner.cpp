@@ -1,8 +1,9 @@
 // Fuzz test of the recovery engine: mutated and truncated call-log database files run
 // through both scanner passes (raw read, walk, decoding, merge) with the schema of the
 // layout they were built with. Any out-of-bounds read or undefined behaviour is a
-// finding of the sanitizers; the harness itself checks only that the fill pass accepts
-// what the count pass did.
+// finding of the sanitizers; the harness itself checks that the count pass (with every
+// way of marking candidates the CPU runs) and the fill pass accept what a plain
+// position-by-position walk of the format does.
 //
 // Two front ends share FuzzOneInput:
 //  - libFuzzer: LLVMFuzzerTestOneInput (byte 0 picks the layout, the rest is the file).
@@ -31,6 +32,7 @@
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/android_remnant.h"
+#include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
@@ -133,12 +135,37 @@ std::int32_t ReferenceCount(const std::string& file, const FuzzLayout& layout)
             const std::int64_t x = page * pageSize + offset;
             const bool ok = layout.iphone
                                 ? MatchIphoneRecord(nullptr, x, &length, buffer, iphone, header)
-                                : MatchCandidate(buffer, x, android, header);
+                                : MatchCandidateByColumn(buffer, x, android, header);
             accepted += ok ? 1 : 0;
             offset += ok ? 22 : 1;
         }
     }
     return accepted;
+}
+
+// The count pass with each way of marking candidates this CPU runs (the passes above
+// used the widest): all must count what the position-by-position walk does.
+void CheckEveryBlockKind(const std::string& file, const FuzzLayout& layout,
+                         std::int32_t expected)
+{
+    const std::string bytes = file + '\0';
+    const RawBuffer buffer{reinterpret_cast<const unsigned char*>(bytes.data()),
+                           static_cast<std::int64_t>(file.size())};
+    for (const CandidateBlockKind kind :
+         {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2, CandidateBlockKind::Ssse3,
+          CandidateBlockKind::Avx2}) {
+        if (!SetCandidateBlockKind(kind)) {
+            continue;
+        }
+        const std::int32_t counted =
+            WalkRawBuffer(buffer, ScanVariantOf(layout.fileName), nullptr, 0, nullptr);
+        SetCandidateBlockKind(CandidateBlockKind::Best);
+        if (counted != expected) {
+            std::fprintf(stderr, "accepted: block kind %d %d, position by position %d\n",
+                         static_cast<int>(kind), counted, expected);
+            std::abort();
+        }
+    }
 }
 
 }  // namespace
@@ -168,6 +195,7 @@ void FuzzOneInput(const std::uint8_t* data, std::size_t size)
                      counted, counter, expected);
         std::abort();
     }
+    CheckEveryBlockKind(file, layout, expected);
     CallRecordTable.Reset();
     harness.list.DeleteAllItems();
 }

@@ -132,6 +132,13 @@ TEST(SerialTypeRule, CompiledTablesAgreeWithTheRules)
             for (std::int32_t t = 0; t < 128; ++t) {
                 ASSERT_EQ(rules.rules[i].AcceptsOneByte(t), rules.rules[i].Accepts(t)) << t;
             }
+            // The header-byte table: flag and content size for accepted one-byte types,
+            // 0 for refused ones and for every byte that starts a longer varint.
+            for (std::int32_t b = 0; b < 256; ++b) {
+                const bool oneByte = b < 128 && rules.rules[i].Accepts(b);
+                ASSERT_EQ(rules.oneByte[i][b],
+                          oneByte ? 0x8000 + kOneByteContentSizes.sizes[b] : 0) << b;
+            }
         }
     }
     IphoneRules iphone;

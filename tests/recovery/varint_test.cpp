@@ -78,4 +78,25 @@ TEST(OneByteContentSizes, MatchSerialTypeContentSize)
     }
 }
 
+// Every varint that starts with a continuation byte, as a header column reads it: the
+// two-byte ones (read inline) and longer ones give what ReadVarint gives.
+TEST(ReadLongVarint, AgreesWithReadVarintForEveryFirstTwoBytes)
+{
+    for (unsigned first = 0x80; first <= 0xFF; ++first) {
+        for (unsigned second = 0; second <= 0xFF; ++second) {
+            const unsigned char bytes[9] = {static_cast<unsigned char>(first),
+                                            static_cast<unsigned char>(second), 0x81, 0x80,
+                                            0xFF, 0x80, 0x80, 0x80, 0x05};
+            std::int32_t length = 0;
+            std::int32_t size = 0;
+            const std::uint64_t value = ReadVarint(bytes, &length, &size);
+            const LongVarint varint = ReadLongVarint(bytes);
+            ASSERT_EQ(varint.serialType, static_cast<std::int32_t>(value))
+                << first << " " << second;
+            ASSERT_EQ(varint.length, length) << first << " " << second;
+            ASSERT_EQ(varint.contentSize, size) << first << " " << second;
+        }
+    }
+}
+
 }  // namespace

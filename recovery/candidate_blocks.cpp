@@ -1,0 +1,221 @@
+// Candidate marks of a page by kind: plain bytes, SSE2 (zero bytes, refined one by one),
+// SSSE3 and AVX2 (zero bytes and both columns' nibble-table test in vector registers).
+#include "recovery/candidate_blocks.h"
+
+#include <atomic>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PELDMARK_X86_BLOCKS 1
+#endif
+
+namespace {
+
+constexpr std::int32_t kColumnsLooked = 3;   // the zero byte's column and columns 1, 2
+constexpr unsigned kNibbleValues = 16;
+constexpr unsigned kOneByteHighNibbles = OneByteContentSizes::kCount / kNibbleValues;
+
+std::atomic<CandidateBlockKind> g_kind{CandidateBlockKind::Best};
+
+CandidateBlockKind BestKind()
+{
+#if defined(PELDMARK_X86_BLOCKS)
+    if (__builtin_cpu_supports("avx2")) {
+        return CandidateBlockKind::Avx2;
+    }
+    if (__builtin_cpu_supports("ssse3")) {
+        return CandidateBlockKind::Ssse3;
+    }
+#if defined(__SSE2__)
+    return CandidateBlockKind::Sse2;
+#endif
+#endif
+    return CandidateBlockKind::Scalar;
+}
+
+// Bit i set when MayAccept lets offset `block` + i through (page[block + i] must be 0
+// too); reads page[block .. block + 33].
+std::uint32_t ScalarWord(const CandidateBlocks& blocks, const unsigned char* block)
+{
+    std::uint32_t word = 0;
+    for (std::int64_t i = 0; i < CandidateBlocks::kBlockBytes; ++i) {
+        const bool candidate = block[i] == 0 && blocks.MayAccept(block + i);
+        word |= static_cast<std::uint32_t>(candidate) << i;
+    }
+    return word;
+}
+
+#if defined(__SSE2__)
+// Sixteen offsets: zero bytes, less those whose next bytes refuse by zero-ness alone;
+// the survivors are refined one by one.
+std::uint32_t Sse2Half(const CandidateBlocks& blocks, const CandidateBlocks::Tables& tables,
+                       const unsigned char* bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const auto zeroMask = [&](const unsigned char* at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+    };
+    std::uint32_t zeros = zeroMask(bytes);
+    if (zeros == 0) {
+        return 0;
+    }
+    const std::uint32_t next = zeroMask(bytes + 1);
+    const std::uint32_t refused = (tables.refuseNextZero ? next : 0) |
+                                  (tables.refuseNextTwoZeros ? next & zeroMask(bytes + 2) : 0);
+    std::uint32_t candidates = 0;
+    for (zeros &= ~refused; zeros != 0; zeros &= zeros - 1) {
+        const int at = __builtin_ctz(zeros);
+        candidates |= static_cast<std::uint32_t>(blocks.MayAccept(bytes + at)) << at;
+    }
+    return candidates;
+}
+#endif
+
+#if defined(PELDMARK_X86_BLOCKS)
+// Lanes whose byte is a one-byte serial type (below 0x80) the column refuses: the
+// low-nibble table gives the accepted high nibbles as bits, the high nibble picks one.
+__attribute__((target("ssse3"))) __m128i Refused128(__m128i bytes, __m128i lowTable)
+{
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i highBit = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i low = _mm_and_si128(bytes, nibble);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble);
+    const __m128i hit =
+        _mm_and_si128(_mm_shuffle_epi8(lowTable, low), _mm_shuffle_epi8(highBit, high));
+    // Sign bit: no table hit and not a multi-byte varint.
+    return _mm_andnot_si128(bytes, _mm_cmpeq_epi8(hit, _mm_setzero_si128()));
+}
+
+// Sixteen offsets, exact: zero(b0) and not refused1(b1) and not (refused2(b2) while b1
+// is one byte long); refused lanes never have the sign bit of a multi-byte b1.
+__attribute__((target("ssse3"))) std::uint32_t Ssse3Half(const CandidateBlocks::Tables& tables,
+                                                        const unsigned char* bytes)
+{
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 1));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2));
+    const __m128i first = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowNibble[0]));
+    const __m128i second = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowNibble[1]));
+    const __m128i refused =
+        _mm_or_si128(Refused128(b1, first), _mm_andnot_si128(b1, Refused128(b2, second)));
+    const __m128i candidates = _mm_andnot_si128(refused, _mm_cmpeq_epi8(b0, _mm_setzero_si128()));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(candidates));
+}
+
+__attribute__((target("avx2"))) __m256i Refused256(__m256i bytes, __m256i lowTable)
+{
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i highBit = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0,
+                                             0, 0);
+    const __m256i low = _mm256_and_si256(bytes, nibble);
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble);
+    const __m256i hit =
+        _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low), _mm256_shuffle_epi8(highBit, high));
+    return _mm256_andnot_si256(bytes, _mm256_cmpeq_epi8(hit, _mm256_setzero_si256()));
+}
+
+// The SSSE3 test on 32 offsets; the tables are repeated in both 128-bit lanes because
+// vpshufb looks up within each lane.
+__attribute__((target("avx2"))) void Avx2Mark(const CandidateBlocks::Tables& tables,
+                                              const unsigned char* page, std::int64_t limit,
+                                              std::uint32_t* words)
+{
+    const __m256i first = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowNibble[0])));
+    const __m256i second = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowNibble[1])));
+    for (std::int64_t block = 0; block < limit; block += CandidateBlocks::kBlockBytes) {
+        const unsigned char* const at = page + block;
+        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
+        const __m256i b2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2));
+        const __m256i refused = _mm256_or_si256(
+            Refused256(b1, first), _mm256_andnot_si256(b1, Refused256(b2, second)));
+        const __m256i candidates =
+            _mm256_andnot_si256(refused, _mm256_cmpeq_epi8(b0, _mm256_setzero_si256()));
+        words[block / CandidateBlocks::kBlockBytes] =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(candidates));
+    }
+}
+#endif
+
+}  // namespace
+
+bool CandidateBlockKindAvailable(CandidateBlockKind kind)
+{
+    switch (kind) {
+    case CandidateBlockKind::Best:
+    case CandidateBlockKind::Scalar: return true;
+#if defined(__SSE2__)
+    case CandidateBlockKind::Sse2: return true;
+#endif
+#if defined(PELDMARK_X86_BLOCKS)
+    case CandidateBlockKind::Ssse3: return __builtin_cpu_supports("ssse3");
+    case CandidateBlockKind::Avx2: return __builtin_cpu_supports("avx2");
+#endif
+    default: return false;
+    }
+}
+
+bool SetCandidateBlockKind(CandidateBlockKind kind)
+{
+    if (!CandidateBlockKindAvailable(kind)) {
+        return false;
+    }
+    g_kind = kind;
+    return true;
+}
+
+CandidateBlocks::CandidateBlocks(const ColumnRules& rules)
+    : m_tables(), m_kind(g_kind == CandidateBlockKind::Best ? BestKind() : g_kind.load())
+{
+    const bool tested = rules.columnCount >= kColumnsLooked;
+    for (unsigned b = 0; b < kByteValues; ++b) {
+        const bool multiByte = b >= OneByteContentSizes::kCount;
+        const std::int32_t type = static_cast<std::int32_t>(b);
+        m_first[b] = !tested || multiByte || rules.rules[1].Accepts(type);
+        m_second[b] = !tested || multiByte || rules.rules[2].Accepts(type);
+    }
+    for (unsigned high = 0; high < kOneByteHighNibbles; ++high) {
+        for (unsigned low = 0; low < kNibbleValues; ++low) {
+            const unsigned bit = 1U << high;
+            const unsigned b = high * kNibbleValues + low;
+            m_tables.lowNibble[0][low] |= static_cast<unsigned char>(m_first[b] ? bit : 0);
+            m_tables.lowNibble[1][low] |= static_cast<unsigned char>(m_second[b] ? bit : 0);
+        }
+    }
+    m_tables.refuseNextZero = !m_first[0];
+    m_tables.refuseNextTwoZeros = m_first[0] && !m_second[0];
+}
+
+void CandidateBlocks::Mark(const unsigned char* page, std::int64_t limit,
+                           std::uint32_t* words) const
+{
+    constexpr std::int64_t kHalf = kBlockBytes / 2;
+    switch (m_kind) {
+#if defined(PELDMARK_X86_BLOCKS)
+    case CandidateBlockKind::Avx2: Avx2Mark(m_tables, page, limit, words); return;
+    case CandidateBlockKind::Ssse3:
+        for (std::int64_t block = 0; block < limit; block += kBlockBytes) {
+            words[block / kBlockBytes] = Ssse3Half(m_tables, page + block) |
+                                         (Ssse3Half(m_tables, page + block + kHalf) << kHalf);
+        }
+        return;
+#endif
+#if defined(__SSE2__)
+    case CandidateBlockKind::Sse2:
+        for (std::int64_t block = 0; block < limit; block += kBlockBytes) {
+            words[block / kBlockBytes] =
+                Sse2Half(*this, m_tables, page + block) |
+                (Sse2Half(*this, m_tables, page + block + kHalf) << kHalf);
+        }
+        return;
+#endif
+    default:
+        for (std::int64_t block = 0; block < limit; block += kBlockBytes) {
+            words[block / kBlockBytes] = ScalarWord(*this, page + block);
+        }
+        return;
+    }
+}

@@ -1,0 +1,62 @@
+// The scanner's first look at a page: which offsets hold a zero byte whose next two
+// bytes columns 1 and 2 do not refuse, found 32 offsets at a time with the widest
+// vector instructions the CPU has (chosen at run time; every kind finds the same set).
+#pragma once
+
+#include <cstdint>
+
+#include "recovery/record_frame.h"
+
+// How marks are computed. Best is the widest kind the CPU runs.
+enum class CandidateBlockKind : unsigned char { Best, Scalar, Sse2, Ssse3, Avx2 };
+
+// True when this CPU (and build) runs `kind`.
+bool CandidateBlockKindAvailable(CandidateBlockKind kind);
+
+// The kind every later scan uses (tests compare kinds); false, and nothing changed, when
+// the CPU does not run it.
+bool SetCandidateBlockKind(CandidateBlockKind kind);
+
+// Decided once per scan from the rules of columns 1 and 2. When both varints after the
+// zero byte are one byte long (below 0x80), a position whose column 1 or 2 refuses the
+// serial type is rejected here exactly as MatchCandidate would reject it; multi-byte
+// varints always go on to MatchCandidate. With fewer than three columns nothing is
+// refused but a non-zero first byte.
+class CandidateBlocks
+{
+public:
+    // Offsets are marked 32 at a time: bit i of word w stands for offset 32 * w + i.
+    static constexpr std::int64_t kBlockBytes = 32;
+    // Marking offsets [0, limit) reads bytes [0, kBlockBytes * ceil(limit / 32) + 1].
+    static constexpr std::int64_t kWordsPerPage = 65536 / kBlockBytes;
+
+    explicit CandidateBlocks(const ColumnRules& rules);
+
+    // Sets words[0 .. ceil(limit / 32)): a bit for every offset o that holds a zero byte
+    // and that MayAccept(page + o) lets through; bits at and past `limit` may be set too
+    // and must be ignored. Needs 0 < limit <= 65536 and page[0 .. limit + 32] readable.
+    void Mark(const unsigned char* page, std::int64_t limit, std::uint32_t* words) const;
+
+    // The same test for one zero byte; the two bytes after it must be readable.
+    bool MayAccept(const unsigned char* zero) const
+    {
+        const unsigned first = zero[1];
+        return m_first[first] && (m_second[zero[2]] || first >= OneByteContentSizes::kCount);
+    }
+
+    // For the vector kinds: bit h of lowNibble[c][lo] is set when column c + 1 accepts
+    // the one-byte serial type 16 * h + lo (h = 0 .. 7).
+    struct Tables
+    {
+        alignas(16) unsigned char lowNibble[2][16];
+        bool refuseNextZero;       // column 1 refuses serial type 0
+        bool refuseNextTwoZeros;   // column 1 accepts 0 and column 2 refuses it
+    };
+
+private:
+    static constexpr unsigned kByteValues = 256;
+    bool m_first[kByteValues];    // column 1's serial type, by the byte after the zero
+    bool m_second[kByteValues];   // column 2's, by the byte after that
+    Tables m_tables;
+    CandidateBlockKind m_kind;
+};
