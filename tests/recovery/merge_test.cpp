@@ -12,6 +12,7 @@
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/merge.h"
+#include "tests/recovery/recovery_test_support.h"
 
 namespace {
 
@@ -35,23 +36,10 @@ std::string ResultText(int k)
            "条通话记录，软件非百分之百恢复，红色信息是恢复的内容。";
 }
 
-std::string TitleText(int k)
-{
-    return "Orsane手机通话记录恢复软件 共成功恢复出：" + std::to_string(k) + " 条通话记录";
-}
-
-class Merge : public ::testing::Test
+class Merge : public ::testing::Test, protected recovery_test::MainWindowWithList
 {
 protected:
-    void SetUp() override
-    {
-        CDataExchange dx(&window, FALSE);
-        DDX_Control(&dx, kCallListControlId, list);
-        for (int column = 0; column < 6; ++column) {
-            list.InsertColumn(column, "");   // the main window's six columns
-        }
-        CallRecordTable.Reset();
-    }
+    void SetUp() override { CallRecordTable.Reset(); }
     void TearDown() override { CallRecordTable.Reset(); }
 
     // Live records in table order, listed last first as the refill lists them.
@@ -86,8 +74,6 @@ protected:
     }
 
     ScopedModalUi modal;
-    CWnd window;
-    CListCtrl list;
 };
 
 TEST_F(Merge, AppendsAfterTheLiveRowsInTheOrderFound)
@@ -110,7 +96,7 @@ TEST_F(Merge, AppendsAfterTheLiveRowsInTheOrderFound)
     EXPECT_EQ(CallRecordTable.recordCount, 5);
     EXPECT_EQ(CallRecordTable.firstRecoveredIndex, 3);
     EXPECT_EQ(Messages(), std::vector<std::string>{ResultText(2)});
-    EXPECT_EQ(window.GetWindowText(), TitleText(2));
+    EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(2));
 }
 
 TEST_F(Merge, DuplicateAndNumberTests)
@@ -155,7 +141,7 @@ TEST_F(Merge, NothingKept)
     EXPECT_EQ(list.GetItemCount(), 1);
     EXPECT_EQ(CallRecordTable.recordCount, 1);
     EXPECT_EQ(Messages(), std::vector<std::string>{"扫描恢复完成！此数据库没有能够恢复的通话记录！"});
-    EXPECT_EQ(window.GetWindowText(), TitleText(0));
+    EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(0));
 }
 
 TEST_F(Merge, EmptyTableKeepsEverythingFromRowZero)
@@ -179,7 +165,7 @@ TEST_F(Merge, NeverWritesPastTheLastRecord)
     EXPECT_EQ(list.GetItemCount(), kCallRecordCapacity);
     EXPECT_EQ(Messages(), (std::vector<std::string>{
                               ResultText(2), "通话记录已达100000条上限，其余恢复出的记录未能添加。"}));
-    EXPECT_EQ(window.GetWindowText(), TitleText(2));
+    EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(2));
 }
 
 // The hash lookup must give exactly the plain linear search's answer.

@@ -1,5 +1,5 @@
-// Helpers of the recovery tests: setting a schema family from "name TYPE" pairs, and
-// hand-made raw images (a file's bytes plus the terminating zero byte) with a page-size
+// Helpers of the recovery tests: setting a schema family from "name TYPE" pairs, a
+// window-less main window with its call list, and hand-made raw images (a file's bytes plus the terminating zero byte) with a page-size
 // field and bytes placed at chosen positions.
 #pragma once
 
@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/wnd.h"
 #include "recovery/column_schema.h"
+#include "recovery/main_window_ids.h"
 #include "recovery/record_frame.h"
 
 namespace recovery_test {
@@ -72,10 +74,6 @@ private:
     std::vector<unsigned char> m_bytes;
 };
 
-}  // namespace recovery_test
-
-namespace recovery_test {
-
 // Sets `family` from a layout's "name TYPE" columns as the schema capture would hold
 // them: names lower-cased, types upper-cased (ASCII).
 inline void SetSchemaFromLayout(ColumnSchemaFamily& family, const std::vector<std::string>& columns)
@@ -94,6 +92,28 @@ inline void SetSchemaFromLayout(ColumnSchemaFamily& family, const std::vector<st
         pairs.emplace_back(name, type);
     }
     SetSchema(family, pairs);
+}
+
+// A window-less main window whose control 1000 is the six-column call list, as the
+// merge reaches it.
+struct MainWindowWithList
+{
+    MainWindowWithList()
+    {
+        CDataExchange dx(&window, FALSE);
+        DDX_Control(&dx, kCallListControlId, list);
+        for (int column = 0; column < 6; ++column) {
+            list.InsertColumn(column, "");
+        }
+    }
+    CWnd window;
+    CListCtrl list;
+};
+
+// The main window's title after a recovery that appended k records.
+inline std::string RecoveryTitleText(int k)
+{
+    return "Orsane手机通话记录恢复软件 共成功恢复出：" + std::to_string(k) + " 条通话记录";
 }
 
 }  // namespace recovery_test

@@ -20,6 +20,7 @@
 #include "recovery/main_window_ids.h"
 #include "recovery/scanner.h"
 #include "recovery/schema_capture.h"
+#include "tests/recovery/recovery_test_support.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -32,22 +33,9 @@ Texts TextsOf(const CallRecord& r)
     return {r.name, r.callType, r.callTime, r.duration, r.location, r.number};
 }
 
-std::string TitleText(int k)
-{
-    return "Orsane手机通话记录恢复软件 共成功恢复出：" + std::to_string(k) + " 条通话记录";
-}
-
-class ScanEndToEnd : public ::testing::Test
+class ScanEndToEnd : public ::testing::Test, protected recovery_test::MainWindowWithList
 {
 protected:
-    void SetUp() override
-    {
-        CDataExchange dx(&window, FALSE);
-        DDX_Control(&dx, kCallListControlId, list);
-        for (int column = 0; column < 6; ++column) {
-            list.InsertColumn(column, "");
-        }
-    }
     void TearDown() override { CallRecordTable.Reset(); }
 
     // The open sequence's reading part: live rows, schema, list (last row first).
@@ -183,7 +171,7 @@ protected:
         }
         const int k = CallRecordTable.recordCount - liveCount;
         EXPECT_EQ(list.GetItemCount(), liveCount + k);
-        EXPECT_EQ(window.GetWindowText(), TitleText(k));
+        EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(k));
         ASSERT_FALSE(modal.ui.messageBoxes.empty());
         EXPECT_NE(modal.ui.messageBoxes.back().text.find(":" + std::to_string(k) + "条"),
                   std::string::npos);
@@ -195,13 +183,11 @@ protected:
         modal.ui.messageBoxes.clear();
         Recover(path);
         EXPECT_EQ(CallRecordTable.recordCount, liveCount + k);
-        EXPECT_EQ(window.GetWindowText(), TitleText(0));
+        EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(0));
         modal.ui.messageBoxes.clear();
     }
 
     ScopedModalUi modal;
-    CWnd window;
-    CListCtrl list;
 };
 
 using fixtures::AndroidLayout;
