@@ -21,8 +21,8 @@ build: configure
 run: build
 	$(BUILD)/app/Peldmark
 
-# Every test: the normal build, then the scanner and its fuzz test again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test: the normal build, then the tests labelled "sanitize" (all of them today,
+# the fuzz test included) again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan
