@@ -3,6 +3,8 @@
 // crash nor write.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <set>
 
@@ -11,6 +13,7 @@
 #include "recovery/column_schema.h"
 #include "tests/reader/reader_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -247,6 +250,22 @@ TEST_F(OpenFilesTest, BadFilesNeitherCrashNorChange)
     EXPECT_EQ(CallRecordTable.recordCount, 0);
     EXPECT_TRUE(modal.ui.messageBoxes.empty());
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("logs.db")));
+}
+
+TEST_F(OpenFilesTest, UnreadableFileReadsNothingAndStaysAsItWas)
+{
+    fixtures::BuildAndroidDatabase(dir.File("contacts2.db"), AndroidLayout::Calls60,
+                                   fixtures::GeneratedAndroidCalls(50));
+    const std::string path = dir.File("contacts2.db");
+    const std::string bytes = fixtures::ReadFileBytes(path);
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    EXPECT_TRUE(fixtures::RunUnprivileged([&] {
+        ReadCallLog(path, owner);
+        return CallRecordTable.recordCount == 0;
+    }));
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    EXPECT_EQ(fixtures::ReadFileBytes(path), bytes);
 }
 
 // Open descriptors of this process on `path`.

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -121,10 +122,13 @@ std::int32_t ReferenceCount(const std::string& file, const FuzzLayout& layout)
     if (pageSize == 0) {
         return 0;
     }
-    ColumnRules android;
-    IphoneRules iphone;
-    CompileAndroidRules(ScanVariantOf(layout.fileName), ColumnSchema.android, android);
-    CompileIphoneRules(ColumnSchema.iphone, iphone);
+    const auto android = std::make_unique<ColumnRules>();
+    const auto iphone = std::make_unique<IphoneRules>();
+    if (layout.iphone) {
+        CompileIphoneRules(ColumnSchema.iphone, *iphone);
+    } else {
+        CompileAndroidRules(ScanVariantOf(layout.fileName), ColumnSchema.android, *android);
+    }
     CandidateHeader header;
     const std::int64_t pages = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
@@ -134,8 +138,8 @@ std::int32_t ReferenceCount(const std::string& file, const FuzzLayout& layout)
             std::int64_t length = 0;
             const std::int64_t x = page * pageSize + offset;
             const bool ok = layout.iphone
-                                ? MatchIphoneRecord(nullptr, x, &length, buffer, iphone, header)
-                                : MatchCandidateByColumn(buffer, x, android, header);
+                                ? MatchIphoneRecord(nullptr, x, &length, buffer, *iphone, header)
+                                : MatchCandidateByColumn(buffer, x, *android, header);
             accepted += ok ? 1 : 0;
             offset += ok ? 22 : 1;
         }
