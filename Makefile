@@ -28,7 +28,8 @@ test: build
 	$(MAKE) --no-print-directory test-asan
 
 test-asan: deps
-	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DPELDMARK_SANITIZE=ON \
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	    -DPELDMARK_SANITIZE=ON \
 	    -DPELDMARK_WERROR=ON -DPELDMARK_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::int32_t kLargestFourByteType = 4;
 // Milliseconds below this are no phone's call time and leave callTime empty.
 constexpr std::int64_t kSmallestCallTimeMs = 100000000000LL;
 // Seconds past this (2286-11-20) are read as 0.
@@ -27,7 +26,7 @@ constexpr unsigned char kFirstNonAscii = 0x80;
 
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
-    return (serialType >= kSerialTypeNull && serialType <= kLargestFourByteType) ||
+    return (serialType >= kSerialTypeNull && serialType <= kSerialTypeInt32) ||
            serialType == kSerialTypeZero || serialType == kSerialTypeOne;
 }
 
@@ -116,15 +115,10 @@ bool CheckAndroidColumn(CallLogVariant variant, const std::string& declaredType,
 void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schema,
                          ColumnRules& rules)
 {
-    rules.columnCount = std::clamp(schema.count, 0, kColumnSchemaCapacity);
-    for (std::int32_t i = 0; i < rules.columnCount; ++i) {
-        const std::string& type = schema.types[i];
-        const std::string& name = schema.names[i];
-        rules.rules[i] = SerialTypeRule::FromPredicate([&](std::int32_t serialType) {
-            return CheckAndroidColumn(variant, type, name, serialType);
-        });
-    }
-    rules.CompileOneByte();
+    rules.Compile(schema, [variant](const std::string& type, const std::string& name,
+                                    std::int32_t serialType) {
+        return CheckAndroidColumn(variant, type, name, serialType);
+    });
 }
 
 AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,

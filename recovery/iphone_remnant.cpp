@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int32_t kLargestFourByteType = 4;
-constexpr std::int32_t kDoubleBytes = 8;
 // zdate: whole seconds since 2001 from 0 to 2^31 - 1 are a call time.
 constexpr double kLargestIphoneSeconds = 2147483647.0;
 
@@ -21,7 +19,7 @@ bool AcceptsInteger(const std::string& name, std::int32_t serialType)
         return serialType == kSerialTypeZero || serialType == kSerialTypeOne;
     }
     if (name == "z_ent") {
-        return serialType <= kLargestFourByteType && serialType != kSerialTypeNull;
+        return serialType <= kSerialTypeInt32 && serialType != kSerialTypeNull;
     }
     return serialType < kSerialTypeReserved10;
 }
@@ -128,19 +126,14 @@ bool CheckIphoneColumn(const std::string& declaredType, const std::string& colum
 
 void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules)
 {
-    rules.columns.columnCount = std::clamp(schema.count, 0, kColumnSchemaCapacity);
+    rules.columns.Compile(schema, CheckIphoneColumn);
     rules.hasOriginated = false;
     for (std::int32_t i = 0; i < rules.columns.columnCount; ++i) {
-        const std::string& type = schema.types[i];
-        const std::string& name = schema.names[i];
-        rules.columns.rules[i] = SerialTypeRule::FromPredicate(
-            [&](std::int32_t serialType) { return CheckIphoneColumn(type, name, serialType); });
-        rules.roles[i] = RoleOf(name);
+        rules.roles[i] = RoleOf(schema.names[i]);
         if (rules.roles[i] == IphoneRules::Role::Originated) {
             rules.hasOriginated = true;
         }
     }
-    rules.columns.CompileOneByte();
 }
 
 bool MatchIphoneRecord(CallRecord* record, std::int64_t position, std::int64_t* remnantLength,

@@ -27,11 +27,12 @@ void ColumnRules::CompileOneByte()
     static_assert((kColumnSchemaCapacity - 1) * ((OneByteContentSizes::kCount - 1 - 12) / 2) <
                       kOneByteAccepted,
                   "the content bytes of a one-byte header stay below the accepted flag");
-    for (std::int32_t i = 0; i < kColumnSchemaCapacity; ++i) {
+    // Rows from columnCount on are never read (a header has columnCount varints).
+    for (std::int32_t i = 0; i < columnCount; ++i) {
         for (unsigned b = 0; b < kByteValues; ++b) {
             const std::int32_t type = static_cast<std::int32_t>(b);
-            const bool accepted = i < columnCount && b < OneByteContentSizes::kCount &&
-                                  rules[i].AcceptsOneByte(type);
+            const bool accepted =
+                b < OneByteContentSizes::kCount && rules[i].AcceptsOneByte(type);
             oneByte[i][b] = accepted ? static_cast<std::uint16_t>(
                                            kOneByteAccepted + kOneByteContentSizes.sizes[b])
                                      : 0;

@@ -14,8 +14,10 @@
 // content is never read (ContentAt refuses it).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "recovery/column_schema.h"
 #include "recovery/varint.h"
@@ -81,8 +83,32 @@ struct ColumnRules
     // column-by-column reading.
     std::uint16_t oneByte[kColumnSchemaCapacity][kByteValues] = {};
 
-    // Fills oneByte from columnCount and rules; the compile functions call it last.
+    // Fills rows 0 .. columnCount - 1 of oneByte from rules (later rows are never read);
+    // Compile calls it last.
     void CompileOneByte();
+
+    // Sets columnCount from the schema and compiles rules[i] of every column from
+    // check(declaredType, columnName, serialType), then oneByte. A rule depends on the
+    // column's type and name alone, so a pair met in an earlier column is copied rather
+    // than asked again.
+    template <typename Check>
+    void Compile(const ColumnSchemaFamily& schema, Check check)
+    {
+        columnCount = std::clamp(schema.count, 0, kColumnSchemaCapacity);
+        for (std::int32_t i = 0; i < columnCount; ++i) {
+            const std::string& type = schema.types[i];
+            const std::string& name = schema.names[i];
+            std::int32_t same = 0;
+            while (same < i && (schema.types[same] != type || schema.names[same] != name)) {
+                ++same;
+            }
+            rules[i] = same < i ? rules[same]
+                                : SerialTypeRule::FromPredicate([&](std::int32_t serialType) {
+                                      return check(type, name, serialType);
+                                  });
+        }
+        CompileOneByte();
+    }
 };
 
 // One candidate's header as read by MatchCandidate; reused for every position.

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr std::int32_t kIntegerBytes[] = {0, 1, 2, 3, 4, 6, 8};
-constexpr std::int32_t kDoubleBytes = 8;
 constexpr int kBitsPerByte = 8;
 constexpr char16_t kFirstNonAscii = 0x80;
 

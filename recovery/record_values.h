@@ -10,6 +10,7 @@
 
 constexpr std::int32_t kSerialTypeNull = 0;
 constexpr std::int32_t kSerialTypeInt8 = 1;        // one-byte integer
+constexpr std::int32_t kSerialTypeInt32 = 4;       // four-byte integer
 constexpr std::int32_t kSerialTypeInt48 = 5;       // six-byte integer
 constexpr std::int32_t kSerialTypeInt64 = 6;
 constexpr std::int32_t kSerialTypeFloat64 = 7;
@@ -18,6 +19,9 @@ constexpr std::int32_t kSerialTypeOne = 9;         // the integer 1, no content
 constexpr std::int32_t kSerialTypeReserved10 = 10;
 constexpr std::int32_t kSerialTypeFirstBlob = 12;  // even from here: BLOB
 constexpr std::int32_t kSerialTypeEmptyText = 13;  // odd from here: text
+
+// Bytes of a serial type 7 double (also read from columns of other types).
+constexpr std::int32_t kDoubleBytes = 8;
 
 // Odd (text) or even (BLOB) serial types from `smallest` on.
 inline bool IsOddFrom(std::int32_t serialType, std::int32_t smallest)

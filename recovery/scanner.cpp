@@ -107,19 +107,9 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallReco
 
 CallLogVariant ScanVariantOf(const std::string& path)
 {
-    if (PathEndsWithLower(path, "callhistory.storedata")) {
-        return CallLogVariant::IphoneStoredata;
-    }
-    if (PathEndsWithLower(path, "call.db")) {
-        return CallLogVariant::AndroidCallDb;
-    }
-    if (PathEndsWithLower(path, "contacts2.db")) {
-        return CallLogVariant::AndroidContacts2Db;
-    }
-    if (PathEndsWithLower(path, "logs.db")) {
-        return CallLogVariant::AndroidLogsDb;
-    }
-    return CallLogVariant::None;
+    // "call_history.db" is read and walked like any file, but no remnant fits it.
+    const CallLogVariant variant = FindCallLogVariant(path);
+    return variant == CallLogVariant::IphoneCallHistoryDb ? CallLogVariant::None : variant;
 }
 
 std::uint32_t ReadPageSize(const RawBuffer& buffer)

@@ -50,7 +50,6 @@ public:
     {
         return RawBuffer{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size()) - 1};
     }
-    std::vector<unsigned char>& Bytes() { return m_bytes; }
 
 private:
     std::vector<unsigned char> m_bytes;

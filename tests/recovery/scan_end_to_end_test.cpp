@@ -251,16 +251,18 @@ TEST_F(ScanEndToEnd, MissingFileRaisesAndChangesNothing)
     LoadLive(path);
     const std::string missing = dir.File("gone/contacts2.db");
     std::int32_t counter = 5;
+    window.SetWindowText("title before");
     try {
         ScanDeletedRecords(counter, &window, missing);
         ADD_FAILURE() << "no exception";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
-        EXPECT_NE(e.ErrorText().find(missing), std::string::npos);
+        EXPECT_EQ(e.ErrorText(), "无法读取文件 " + missing + "：找不到该文件。");
     }
     EXPECT_EQ(counter, 5);
     EXPECT_EQ(CallRecordTable.recordCount, 10);
     EXPECT_EQ(list.GetItemCount(), 10);
+    EXPECT_EQ(window.GetWindowText(), "title before");
     EXPECT_TRUE(modal.ui.messageBoxes.empty());
 }
 
