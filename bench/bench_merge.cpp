@@ -11,6 +11,7 @@
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/merge.h"
+#include "tests/recovery/recovery_test_support.h"
 
 namespace {
 
@@ -37,16 +38,9 @@ CallRecord MadeCall(int i)
     return r;
 }
 
-struct MainWindow
+// The window-less main window of the tests, with the live records loaded.
+struct MainWindow : recovery_test::MainWindowWithList
 {
-    MainWindow()
-    {
-        CDataExchange dx(&window, FALSE);
-        DDX_Control(&dx, kCallListControlId, list);
-        for (int column = 0; column < 6; ++column) {
-            list.InsertColumn(column, "");
-        }
-    }
     void Load(int live)
     {
         CallRecordTable.Reset();
@@ -58,8 +52,6 @@ struct MainWindow
         CallRecordTable.recordCount = live;
         CallRecordTable.firstRecoveredIndex = live;
     }
-    CWnd window;
-    CListCtrl list;
 };
 
 void RunMerge(benchmark::State& state, int live, int duplicates, int fresh)

@@ -89,19 +89,10 @@ void SetSchema(const FuzzLayout& layout)
                                        layout.columns);
 }
 
-// The main window of the merge: window-less, with the call list as control 1000.
-struct Harness
+// The main window of the merge (window-less, with the call list as control 1000) and
+// the folder the inputs are written to.
+struct Harness : recovery_test::MainWindowWithList
 {
-    Harness()
-    {
-        CDataExchange dx(&window, FALSE);
-        DDX_Control(&dx, kCallListControlId, list);
-        for (int column = 0; column < 6; ++column) {
-            list.InsertColumn(column, "");
-        }
-    }
-    CWnd window;
-    CListCtrl list;
     fixtures::TempDir dir;
 };
 
