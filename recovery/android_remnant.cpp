@@ -82,12 +82,7 @@ AndroidRecordDecoder::Role RoleOf(const std::string& columnName)
         {"name", Role::Name}, {"date", Role::Date}, {"type", Role::Type},
         {"duration", Role::Duration}, {"number", Role::Number},
         {"geocoded_location", Role::Location}};
-    for (const auto& entry : kRoles) {
-        if (columnName == entry.first) {
-            return entry.second;
-        }
-    }
-    return Role::Skipped;
+    return RoleByColumnName(kRoles, columnName, Role::Skipped);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // the column names lower-cased and the declared types upper-cased, in table order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 constexpr std::int32_t kColumnSchemaCapacity = 300;
 
@@ -28,3 +30,17 @@ extern ColumnSchemaTables ColumnSchema;
 // the 300th are not kept. Always return 0.
 int OnIphoneColumnInfo(void* context, int columnCount, char** values, char** names);
 int OnAndroidColumnInfo(void* context, int columnCount, char** values, char** names);
+
+// What a decoder does with a column, looked up by its lower-case name in `table`;
+// `otherwise` for a name the table does not hold.
+template <typename Role, std::size_t N>
+Role RoleByColumnName(const std::pair<const char*, Role> (&table)[N],
+                      const std::string& columnName, Role otherwise)
+{
+    for (const auto& entry : table) {
+        if (columnName == entry.first) {
+            return entry.second;
+        }
+    }
+    return otherwise;
+}

@@ -93,12 +93,7 @@ IphoneRules::Role RoleOf(const std::string& columnName)
         {"zlocation", Role::Location}, {"zdate", Role::Date}, {"zanswered", Role::Answered},
         {"zoriginated", Role::Originated}, {"zduration", Role::Duration},
         {"zaddress", Role::Number}};
-    for (const auto& entry : kRoles) {
-        if (columnName == entry.first) {
-            return entry.second;
-        }
-    }
-    return Role::Skipped;
+    return RoleByColumnName(kRoles, columnName, Role::Skipped);
 }
 
 }  // namespace
