@@ -16,7 +16,8 @@ class ModalUi
 public:
     virtual ~ModalUi() = default;
     // text and caption are code page 936; caption is already resolved (the application's
-    // name when the caller gave none). Returns the button pressed (IDOK).
+    // name when the caller gave none). Returns the button pressed: IDOK, or for
+    // MB_OKCANCEL IDCANCEL when the user cancelled (Cancel, Escape, the close box).
     virtual int ShowMessageBox(CWnd* owner, const std::string& text,
                                const std::string& caption, UINT type) = 0;
     // Returns the chosen path (code page 936), or nothing for Cancel.
@@ -41,6 +42,9 @@ public:
     struct ShellCall { std::string verb; std::string file; int showCommand; };
 
     std::vector<MessageBoxCall> messageBoxes;
+    // The button each message box answers, asked after the box is recorded; IDOK when
+    // unset.
+    std::function<int(const MessageBoxCall&)> answerMessageBox;
     std::vector<ShellCall> shellCalls;
     // Answers for the next file dialogs, in order: a path, or nullopt for Cancel. With no
     // answer left, the dialog is cancelled.

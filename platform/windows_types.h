@@ -33,8 +33,11 @@ constexpr UINT kSystemCodePage = 936;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
-// Message-box types (only MB_OK is used) and the show command of ShellExecuteA.
+// Message-box types: an OK button alone, or OK and Cancel (Escape and the close box
+// answer Cancel); and the show command of ShellExecuteA.
 constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_OKCANCEL = 0x1;
+constexpr UINT MB_TYPEMASK = 0xF;
 constexpr int SW_SHOWNORMAL = 1;
 
 constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b)

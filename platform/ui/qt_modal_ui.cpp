@@ -42,15 +42,20 @@ namespace {
 class QtModalUiImpl : public ModalUi
 {
 public:
+    // MB_OK: Escape and the close box answer OK, the only button. MB_OKCANCEL: they
+    // answer Cancel, which QMessageBox takes as its escape button.
     int ShowMessageBox(CWnd* owner, const std::string& text, const std::string& caption,
-                       UINT /*type: MB_OK only*/) override
+                       UINT type) override
     {
         EnsureQtApplication();
-        QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
-                        QMessageBox::Ok, WindowOf(owner));
+        const bool withCancel = (type & MB_TYPEMASK) == MB_OKCANCEL;
+        const QMessageBox::StandardButtons buttons =
+            withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
+        QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), buttons,
+                        WindowOf(owner));
         box.setTextFormat(Qt::PlainText);
-        box.exec();
-        return IDOK;
+        box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+        return box.exec() == QMessageBox::Ok || !withCancel ? IDOK : IDCANCEL;
     }
 
     std::optional<std::string> RunFileDialog(const CFileDialog& dialog) override

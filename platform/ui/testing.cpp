@@ -24,7 +24,7 @@ int ScriptedModalUi::ShowMessageBox(CWnd* owner, const std::string& text,
                                     const std::string& caption, UINT type)
 {
     messageBoxes.push_back({ owner, text, caption, type });
-    return IDOK;
+    return answerMessageBox ? answerMessageBox(messageBoxes.back()) : IDOK;
 }
 
 std::optional<std::string> ScriptedModalUi::RunFileDialog(const CFileDialog& dialog)

@@ -63,6 +63,37 @@ TEST(QtModalUi, MessageBoxShowsTextAndCaptionWithOnlyOk)
     EXPECT_EQ(icon, QMessageBox::NoIcon);
 }
 
+// An OK/Cancel box answers Cancel to every way out but OK itself; a box with OK alone
+// answers OK even to Escape and the close box.
+TEST(QtModalUi, OkCancelBoxAnswersCancelToEscapeAndTheCloseBox)
+{
+    EnsureQtApplication();
+    enum class Way { Ok, Cancel, Escape, Close };
+    const struct { UINT type; Way way; int expected; } cases[] = {
+        { MB_OKCANCEL, Way::Ok, IDOK },     { MB_OKCANCEL, Way::Cancel, IDCANCEL },
+        { MB_OKCANCEL, Way::Escape, IDCANCEL }, { MB_OKCANCEL, Way::Close, IDCANCEL },
+        { MB_OK, Way::Escape, IDOK },       { MB_OK, Way::Close, IDOK },
+    };
+    for (const auto& c : cases) {
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->standardButtons(), c.type == MB_OKCANCEL
+                                                  ? QMessageBox::Ok | QMessageBox::Cancel
+                                                  : QMessageBox::StandardButtons(QMessageBox::Ok));
+            if (c.way == Way::Ok || c.way == Way::Cancel) {
+                box->button(c.way == Way::Ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+            } else if (c.way == Way::Escape) {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(box, &escape);
+            } else {
+                box->close();
+            }
+        });
+        CWnd owner;
+        EXPECT_EQ(owner.MessageBox("李雷", nullptr, c.type), c.expected)
+            << "type " << c.type << ", way " << static_cast<int>(c.way);
+    }
+}
+
 TEST(QtModalUi, SaveDialogAsksBeforeReplacingAndReturnsACodePage936Path)
 {
     EnsureQtApplication();
