@@ -23,6 +23,8 @@ constexpr std::int64_t kTypeMissed = 3;
 constexpr std::size_t kRememberedTexts = 4096;
 constexpr std::int32_t kLongestRememberedContent = 64;
 constexpr unsigned char kFirstNonAscii = 0x80;
+// The logtype of a text message kept in a logs table; the live reader leaves it out.
+constexpr std::int64_t kTextMessageLogtype = 300;
 
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
@@ -99,7 +101,7 @@ bool CheckAndroidColumn(CallLogVariant variant, const std::string& declaredType,
     }
     if (variant == CallLogVariant::AndroidLogsDb && declaredType == "INTEGER" &&
         columnName == "logtype") {
-        return serialType == kSerialTypeInt8;
+        return serialType == kSerialTypeInt8 || serialType == kSerialTypeInt16;
     }
     if (declaredType == "TEXT") {
         return AcceptsTextColumn(variant, serialType);
@@ -116,9 +118,49 @@ void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schem
     });
 }
 
-AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,
+AndroidContentCheck::AndroidContentCheck(CallLogVariant variant,
+                                         const ColumnSchemaFamily& schema)
+    : m_columns()
+{
+    if (variant != CallLogVariant::AndroidLogsDb) {
+        return;
+    }
+    const std::int32_t columns = std::clamp(schema.count, 0, kColumnSchemaCapacity);
+    for (std::int32_t i = 1; i < columns; ++i) {
+        if (schema.types[i] == "INTEGER" && schema.names[i] == "logtype") {
+            m_columns[m_count++] = i;
+        }
+    }
+}
+
+bool AndroidContentCheck::Refuses(const RawBuffer& buffer, const CandidateHeader& header) const
+{
+    for (std::int32_t k = 0; k < m_count; ++k) {
+        const std::int32_t column = m_columns[k];
+        std::int64_t offset = header.contentStart;
+        for (std::int32_t i = 0; i < column; ++i) {
+            offset += header.contentSizes[i];
+        }
+        std::int64_t logtype = 0;
+        const ContentView content = ContentAt(buffer, offset, header.contentSizes[column]);
+        if (ReadRecordInteger(header.serialTypes[column], content, logtype) &&
+            logtype == kTextMessageLogtype) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TextEncoding AndroidTextEncoding(const RawBuffer& buffer, CallLogVariant variant)
+{
+    return ReadTextEncoding(buffer, variant == CallLogVariant::AndroidCallDb
+                                        ? TextEncoding::Utf16Le
+                                        : TextEncoding::Utf8);
+}
+
+AndroidRecordDecoder::AndroidRecordDecoder(TextEncoding encoding,
                                            const ColumnSchemaFamily& schema, CWnd* owner)
-    : m_utf16(variant == CallLogVariant::AndroidCallDb), m_owner(owner), m_roles()
+    : m_encoding(encoding), m_owner(owner), m_roles()
 {
     const std::int32_t columns = std::clamp(schema.count, 0, kColumnSchemaCapacity);
     for (std::int32_t i = 0; i < columns; ++i) {
@@ -126,18 +168,17 @@ AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,
     }
 }
 
-std::string AndroidRecordDecoder::Text(const ContentView& content) const
+std::string AndroidRecordDecoder::Text(const ContentView& content)
 {
-    const auto convert = [&] {
-        return m_utf16 ? Utf16LeContentText(content) : Utf8ContentText(content);
-    };
+    const auto convert = [&] { return ContentText(content, m_encoding); };
     if (!content.valid || content.size == 0 || content.size > kLongestRememberedContent) {
         return convert();
     }
-    // UTF-8 ASCII needs no conversion (Utf8ContentText copies it), and numbers rarely
+    // UTF-8 ASCII needs no conversion (ContentText copies it), and numbers rarely
     // repeat: remembering them would only fill the table.
     const auto ascii = [](unsigned char b) { return b < kFirstNonAscii; };
-    if (!m_utf16 && std::all_of(content.bytes, content.bytes + content.size, ascii)) {
+    const bool utf8 = m_encoding == TextEncoding::Utf8;
+    if (utf8 && std::all_of(content.bytes, content.bytes + content.size, ascii)) {
         return convert();
     }
     std::string bytes(reinterpret_cast<const char*>(content.bytes),
@@ -153,8 +194,15 @@ std::string AndroidRecordDecoder::Text(const ContentView& content) const
     return text;
 }
 
+void AndroidRecordDecoder::ShowName(const std::string& name)
+{
+    if (m_owner != nullptr && m_owner->MessageBox(name.c_str(), nullptr, MB_OKCANCEL) == IDCANCEL) {
+        m_owner = nullptr;   // no more name boxes in this recovery
+    }
+}
+
 void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader& header,
-                                  CallRecord& record) const
+                                  CallRecord& record)
 {
     const auto text = [&](const ContentView& content) { return Text(content); };
     for (ColumnCursor column(header); column.Valid(); column.Next()) {
@@ -166,9 +214,7 @@ void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader
         switch (role) {
         case Role::Name:
             record.name = text(content);
-            if (m_owner != nullptr) {
-                m_owner->MessageBox(record.name.c_str());
-            }
+            ShowName(record.name);
             break;
         case Role::Date: record.callTime = AndroidCallTime(column.SerialType(), content); break;
         case Role::Type: record.callType = AndroidCallType(column.SerialType(), content); break;
@@ -186,5 +232,6 @@ void DecodeAndroidRecord(CallLogVariant variant, const ColumnSchemaFamily& schem
                          const RawBuffer& buffer, const CandidateHeader& header,
                          CallRecord& record, CWnd* owner)
 {
-    AndroidRecordDecoder(variant, schema, owner).Decode(buffer, header, record);
+    AndroidRecordDecoder(AndroidTextEncoding(buffer, variant), schema, owner)
+        .Decode(buffer, header, record);
 }

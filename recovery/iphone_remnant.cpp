@@ -70,7 +70,9 @@ void DecodeIphoneRecord(const RawBuffer& buffer, const IphoneRules& rules,
     using Role = IphoneRules::Role;
     for (ColumnCursor column(header); column.Valid(); column.Next()) {
         switch (rules.roles[column.Column()]) {
-        case Role::Location: record.location = Utf8ContentText(column.Content(buffer)); break;
+        case Role::Location:
+            record.location = ContentText(column.Content(buffer), rules.encoding);
+            break;
         case Role::Date: record.callTime = IphoneRemnantTime(buffer, column); break;
         case Role::Answered: answeredType = column.SerialType(); break;
         case Role::Originated:
@@ -79,7 +81,9 @@ void DecodeIphoneRecord(const RawBuffer& buffer, const IphoneRules& rules,
         case Role::Duration:
             record.duration = DurationTextOfColumn(column.SerialType(), column.Content(buffer));
             break;
-        case Role::Number: record.number = Utf8ContentText(column.Content(buffer)); break;
+        case Role::Number:
+            record.number = ContentText(column.Content(buffer), rules.encoding);
+            break;
         case Role::Skipped: break;
         }
     }

@@ -115,12 +115,14 @@ void CopyTexts(const CallRecord& from, CallRecord& to)
     to.number = from.number;
 }
 
+// When remnants were found that the table had no room for, "nothing to recover" would
+// contradict the table-full message that follows, so only the latter is shown.
 void ReportResult(CWnd* mainWindow, std::int32_t appended, bool leftOut)
 {
     const std::string count = std::to_string(appended);
     if (appended > 0) {
         mainWindow->MessageBox((kResultPrefix + count + kResultSuffix).c_str());
-    } else {
+    } else if (!leftOut) {
         mainWindow->MessageBox(kNothingRecovered);
     }
     CWnd* titled = AfxGetMainWnd() != nullptr ? AfxGetMainWnd() : mainWindow;

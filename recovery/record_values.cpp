@@ -67,11 +67,10 @@ std::int32_t TruncateToInt32(double value)
     return static_cast<std::int32_t>(value);
 }
 
-std::string Utf8ContentText(const ContentView& content)
+namespace {
+
+std::string Utf8Text(const ContentView& content)
 {
-    if (!content.valid || content.size == 0) {
-        return std::string();
-    }
     // The text ends at the content's end or its first zero byte, whichever is first.
     const char* const bytes = reinterpret_cast<const char*>(content.bytes);
     const std::size_t length = strnlen(bytes, static_cast<std::size_t>(content.size));
@@ -83,17 +82,16 @@ std::string Utf8ContentText(const ContentView& content)
     return Utf8ToAnsiString(copy.c_str());
 }
 
-std::string Utf16LeContentText(const ContentView& content)
+std::string Utf16Text(const ContentView& content, bool bigEndian)
 {
-    if (!content.valid || content.size == 0) {
-        return std::string();
-    }
     std::u16string units;
     units.reserve(static_cast<std::size_t>(content.size) / 2 + 1);
     bool ascii = true;
     for (std::int32_t i = 0; i < content.size; i += 2) {
-        const unsigned low = content.bytes[i];
-        const unsigned high = i + 1 < content.size ? content.bytes[i + 1] : 0;
+        const unsigned first = content.bytes[i];
+        const unsigned second = i + 1 < content.size ? content.bytes[i + 1] : 0;
+        const unsigned low = bigEndian ? second : first;
+        const unsigned high = bigEndian ? first : second;
         const char16_t unit = static_cast<char16_t>(low | (high << kBitsPerByte));
         if (unit == 0) {
             break;
@@ -107,6 +105,37 @@ std::string Utf16LeContentText(const ContentView& content)
     }
     const NarrowBuffer ansi(WideToAnsi(units.c_str()));
     return std::string(ansi.get());
+}
+
+}  // namespace
+
+std::string ContentText(const ContentView& content, TextEncoding encoding)
+{
+    if (!content.valid || content.size == 0) {
+        return std::string();
+    }
+    if (encoding == TextEncoding::Utf8) {
+        return Utf8Text(content);
+    }
+    return Utf16Text(content, encoding == TextEncoding::Utf16Be);
+}
+
+TextEncoding ReadTextEncoding(const RawBuffer& buffer, TextEncoding fallback)
+{
+    constexpr std::int64_t kFieldOffset = 56;
+    constexpr std::int32_t kFieldBytes = 4;
+    const ContentView field = ContentAt(buffer, kFieldOffset, kFieldBytes);
+    std::int64_t value = 0;
+    if (!field.valid || buffer.fileLength < kFieldOffset + kFieldBytes ||
+        !ReadRecordInteger(kSerialTypeInt32, field, value)) {
+        return fallback;
+    }
+    switch (value) {
+    case static_cast<std::int64_t>(TextEncoding::Utf8): return TextEncoding::Utf8;
+    case static_cast<std::int64_t>(TextEncoding::Utf16Le): return TextEncoding::Utf16Le;
+    case static_cast<std::int64_t>(TextEncoding::Utf16Be): return TextEncoding::Utf16Be;
+    default: return fallback;
+    }
 }
 
 std::string DurationTextOfColumn(std::int32_t serialType, const ContentView& content)

@@ -10,6 +10,7 @@
 
 constexpr std::int32_t kSerialTypeNull = 0;
 constexpr std::int32_t kSerialTypeInt8 = 1;        // one-byte integer
+constexpr std::int32_t kSerialTypeInt16 = 2;       // two-byte integer
 constexpr std::int32_t kSerialTypeInt32 = 4;       // four-byte integer
 constexpr std::int32_t kSerialTypeInt48 = 5;       // six-byte integer
 constexpr std::int32_t kSerialTypeInt64 = 6;
@@ -45,13 +46,18 @@ double ReadBigEndianDouble(const unsigned char* bytes);
 // give its nearest end.
 std::int32_t TruncateToInt32(double value);
 
-// The content as a UTF-8 text up to its first zero byte, in code page 936; empty for
-// no content.
-std::string Utf8ContentText(const ContentView& content);
+// How a database stores its texts: the header's text-encoding field (4 bytes,
+// big-endian, at offset 56) holds 1, 2 or 3 for these, in this order.
+enum class TextEncoding : unsigned char { Utf8 = 1, Utf16Le = 2, Utf16Be = 3 };
 
-// The content as UTF-16LE code units up to the first zero unit (an odd last byte is a
-// unit with a zero high byte), in code page 936; empty for no content.
-std::string Utf16LeContentText(const ContentView& content);
+// The content as a text of `encoding`, in code page 936; empty for no content. UTF-8
+// ends at the first zero byte; UTF-16 at the first zero code unit, and an odd last byte
+// is a unit whose other byte is zero.
+std::string ContentText(const ContentView& content, TextEncoding encoding);
+
+// The encoding the buffer's header names, or `fallback` when the field holds none of
+// 1, 2, 3 or the file is too short to hold it.
+TextEncoding ReadTextEncoding(const RawBuffer& buffer, TextEncoding fallback);
 
 // "<n>秒" for a column's integer (or truncated double) value; NULL, no value and the
 // types that hold no number give 0. Integers keep their low 32 bits.

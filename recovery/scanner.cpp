@@ -67,11 +67,14 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     const auto rules = std::make_unique<ColumnRules>();
     CompileAndroidRules(variant, schema, *rules);
     const auto header = std::make_unique<CandidateHeader>();
+    const auto contentCheck = std::make_unique<AndroidContentCheck>(variant, schema);
     const CandidateBlocks blocks(*rules);
-    const AndroidRecordDecoder decoder(variant, schema, owner);
+    AndroidRecordDecoder decoder(AndroidTextEncoding(buffer, variant), schema, owner);
     return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
         const bool filling = records != nullptr && k < recordCapacity;
-        if (!MatchCandidate(buffer, position, *rules, *header, filling)) {
+        if (!MatchCandidate(buffer, position, *rules, *header,
+                            filling || contentCheck->Needed()) ||
+            contentCheck->Refuses(buffer, *header)) {
             return false;
         }
         if (filling) {
@@ -87,6 +90,7 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallReco
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
+    rules->encoding = ReadTextEncoding(buffer, TextEncoding::Utf8);
     const auto header = std::make_unique<CandidateHeader>();
     const CandidateBlocks blocks(rules->columns);
     return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
@@ -132,14 +136,16 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer)
 std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
                            std::int32_t recordCapacity, CWnd* owner)
 {
+    // A family without columns (the open found no call table, or could not open the
+    // file) describes no record: every zero byte would fit it.
     const std::int64_t pageSize = ReadPageSize(buffer);
     if (pageSize == 0) {
         return 0;
     }
-    if (variant == CallLogVariant::IphoneStoredata) {
+    if (variant == CallLogVariant::IphoneStoredata && ColumnSchema.iphone.count > 0) {
         return WalkIphone(buffer, pageSize, records, recordCapacity);
     }
-    if (IsAndroidVariant(variant)) {
+    if (IsAndroidVariant(variant) && ColumnSchema.android.count > 0) {
         return WalkAndroid(buffer, pageSize, variant, records, recordCapacity, owner);
     }
     return 0;

@@ -36,10 +36,10 @@ CallLogVariant ScanVariantOf(const std::string& path);
 std::uint32_t ReadPageSize(const RawBuffer& buffer);
 
 // One pass over `buffer` with the variant's rules and ColumnSchema; returns the number
-// of candidates accepted. Fill pass (records not null): the k-th accepted candidate,
-// for k < recordCapacity, is decoded into records[k] and gets its overlong flag; later
-// candidates are counted only. Decoded Android names are shown in boxes owned by
-// `owner` (none when it is null).
+// of candidates accepted (none when the variant's family has no columns). Fill pass
+// (records not null): the k-th accepted candidate, for k < recordCapacity, is decoded
+// into records[k] and gets its overlong flag; later candidates are counted only.
+// Decoded Android names are shown in boxes owned by `owner` (none when it is null).
 std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
                            std::int32_t recordCapacity, CWnd* owner);
 

@@ -22,6 +22,9 @@ constexpr CallLogVariant kContacts = CallLogVariant::AndroidContacts2Db;
 // TEXT column is refused).
 constexpr unsigned char kFiller = 0x02;
 
+// A table of one column: every walked zero byte is a candidate of length 1.
+const std::vector<recovery_test::Column> kAnyZeroByte = {{"_id", "INTEGER"}};
+
 class ScannerWalk : public ::testing::Test
 {
 protected:
@@ -37,7 +40,7 @@ std::int32_t Count(const RawImage& image, CallLogVariant variant = kContacts)
 
 TEST_F(ScannerWalk, PageSizeField)
 {
-    SetSchema(ColumnSchema.android, {});   // every walked zero byte is accepted
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     struct Case { std::uint32_t field; std::int64_t fileLength; std::uint32_t pageSize; };
     const std::vector<Case> cases = {
         {0x0200, 1024, 512}, {0x1000, 8192, 4096}, {0x0001, 65536, 65536},
@@ -55,7 +58,7 @@ TEST_F(ScannerWalk, PageSizeField)
 
 TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
 {
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     for (const std::int64_t pageSize : {512, 4096, 65536}) {
         const std::uint32_t field = pageSize == 65536 ? 1 : static_cast<std::uint32_t>(pageSize);
         // Three whole pages and a tail; the header's own zero byte (if any) counts too.
@@ -76,7 +79,7 @@ TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
 
 TEST_F(ScannerWalk, SkipsTwentyOnePositionsAfterAnAcceptance)
 {
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(3 * 512, 0x0200, kFiller);
     const std::int32_t header = Count(image);
     const std::int64_t x = 600;
@@ -138,7 +141,7 @@ TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
 
 TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
 {
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(2 * 512, 0x0200, kFiller);
     image.Put(600, {0});
     image.Put(700, {0});
@@ -159,7 +162,7 @@ TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
     for (const auto& c : cases) {
         EXPECT_EQ(ScanVariantOf(c.first), c.second) << c.first;
     }
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(2 * 512, 0x0200, kFiller);
     image.Put(600, {0});
     EXPECT_EQ(Count(image, CallLogVariant::None), 0);
