@@ -60,8 +60,18 @@ std::int32_t OverlongFlag(std::int64_t remnantLength, std::int64_t pageSize)
     return remnantLength > pageSize - kOverlongMargin ? 1 : 0;
 }
 
+// What one walk produces beside its count: decoded records (fill pass) and/or the list
+// of accepted candidates.
+struct WalkOutput
+{
+    CallRecord* records = nullptr;   // the first `recordCapacity` accepted are decoded here
+    std::int32_t recordCapacity = 0;
+    CWnd* owner = nullptr;           // of the Android name boxes
+    std::vector<AcceptedCandidate>* listed = nullptr;
+};
+
 std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLogVariant variant,
-                         CallRecord* records, std::int32_t recordCapacity, CWnd* owner)
+                         const WalkOutput& out)
 {
     const ColumnSchemaFamily& schema = ColumnSchema.android;
     const auto rules = std::make_unique<ColumnRules>();
@@ -69,24 +79,26 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     const auto header = std::make_unique<CandidateHeader>();
     const auto contentCheck = std::make_unique<AndroidContentCheck>(variant, schema);
     const CandidateBlocks blocks(*rules);
-    AndroidRecordDecoder decoder(AndroidTextEncoding(buffer, variant), schema, owner);
+    AndroidRecordDecoder decoder(AndroidTextEncoding(buffer, variant), schema, out.owner);
     return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = records != nullptr && k < recordCapacity;
+        const bool filling = out.records != nullptr && k < out.recordCapacity;
         if (!MatchCandidate(buffer, position, *rules, *header,
                             filling || contentCheck->Needed()) ||
             contentCheck->Refuses(buffer, *header)) {
             return false;
         }
         if (filling) {
-            decoder.Decode(buffer, *header, records[k]);
-            records[k].overlong = OverlongFlag(header->remnantLength, pageSize);
+            decoder.Decode(buffer, *header, out.records[k]);
+            out.records[k].overlong = OverlongFlag(header->remnantLength, pageSize);
+        }
+        if (out.listed != nullptr) {
+            out.listed->push_back({position, header->remnantLength});
         }
         return true;
     });
 }
 
-std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallRecord* records,
-                        std::int32_t recordCapacity)
+std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const WalkOutput& out)
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
@@ -94,17 +106,37 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallReco
     const auto header = std::make_unique<CandidateHeader>();
     const CandidateBlocks blocks(rules->columns);
     return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = records != nullptr && k < recordCapacity;
+        const bool filling = out.records != nullptr && k < out.recordCapacity;
         std::int64_t remnantLength = 0;
-        if (!MatchIphoneRecord(filling ? &records[k] : nullptr, position, &remnantLength,
+        if (!MatchIphoneRecord(filling ? &out.records[k] : nullptr, position, &remnantLength,
                                buffer, *rules, *header)) {
             return false;
         }
         if (filling) {
-            records[k].overlong = OverlongFlag(remnantLength, pageSize);
+            out.records[k].overlong = OverlongFlag(remnantLength, pageSize);
+        }
+        if (out.listed != nullptr) {
+            out.listed->push_back({position, remnantLength});
         }
         return true;
     });
+}
+
+// A family without columns (the open found no call table, or could not open the file)
+// describes no record: every zero byte would fit it, so nothing is accepted.
+std::int32_t Walk(const RawBuffer& buffer, CallLogVariant variant, const WalkOutput& out)
+{
+    const std::int64_t pageSize = ReadPageSize(buffer);
+    if (pageSize == 0) {
+        return 0;
+    }
+    if (variant == CallLogVariant::IphoneStoredata && ColumnSchema.iphone.count > 0) {
+        return WalkIphone(buffer, pageSize, out);
+    }
+    if (IsAndroidVariant(variant) && ColumnSchema.android.count > 0) {
+        return WalkAndroid(buffer, pageSize, variant, out);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -136,19 +168,21 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer)
 std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
                            std::int32_t recordCapacity, CWnd* owner)
 {
-    // A family without columns (the open found no call table, or could not open the
-    // file) describes no record: every zero byte would fit it.
-    const std::int64_t pageSize = ReadPageSize(buffer);
-    if (pageSize == 0) {
-        return 0;
-    }
-    if (variant == CallLogVariant::IphoneStoredata && ColumnSchema.iphone.count > 0) {
-        return WalkIphone(buffer, pageSize, records, recordCapacity);
-    }
-    if (IsAndroidVariant(variant) && ColumnSchema.android.count > 0) {
-        return WalkAndroid(buffer, pageSize, variant, records, recordCapacity, owner);
-    }
-    return 0;
+    WalkOutput out;
+    out.records = records;
+    out.recordCapacity = recordCapacity;
+    out.owner = owner;
+    return Walk(buffer, variant, out);
+}
+
+std::vector<AcceptedCandidate> ListAcceptedCandidates(const RawBuffer& buffer,
+                                                      CallLogVariant variant)
+{
+    std::vector<AcceptedCandidate> listed;
+    WalkOutput out;
+    out.listed = &listed;
+    Walk(buffer, variant, out);
+    return listed;
 }
 
 void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, std::string path)

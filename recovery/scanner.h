@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "reader/call_log_variant.h"
 #include "reader/call_record.h"
@@ -42,6 +43,19 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer);
 // Decoded Android names are shown in boxes owned by `owner` (none when it is null).
 std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
                            std::int32_t recordCapacity, CWnd* owner);
+
+// A candidate a pass accepts: its raw-buffer index and its remnant length R.
+struct AcceptedCandidate
+{
+    std::int64_t position;
+    std::int64_t remnantLength;
+};
+
+// Every candidate one pass over `buffer` accepts, in the order the walk meets them:
+// exactly what the count pass counts and the fill pass decodes. Decodes nothing and
+// shows nothing.
+std::vector<AcceptedCandidate> ListAcceptedCandidates(const RawBuffer& buffer,
+                                                      CallLogVariant variant);
 
 // One pass of the Recover command. counter on entry: 0 (count pass) or N > 0 (fill
 // pass: N records are decoded and handed to MergeRecoveredRecords with mainWindow, then
