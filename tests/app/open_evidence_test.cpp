@@ -158,44 +158,51 @@ TEST_F(OpenEvidenceTest, WalEvidenceListedInFullAndLeftAsItWas)
 }
 
 // A phone that stopped in the middle of a transaction leaves changed pages in the
-// database and the pages as they were in its -journal. The list shows the calls as
-// they stood before the transaction; Recover's red rows are only what the transaction
-// left in the raw file, never a live call again.
+// database and the pages as they were in its -journal. Here the transaction rewrote
+// every call's number: the list shows the calls as they stood before it, and Recover
+// reds what the transaction left in the raw file, never a live call again.
 TEST_F(OpenEvidenceTest, HotJournalIsRolledBackAsThePhoneWouldSeeIt)
 {
-    constexpr int kCommitted = 40;
-    constexpr int kUncommitted = 150;
+    constexpr int kCalls = 150;
     const std::string path = m_evidence + "/contacts2.db";
-    std::set<std::string> uncommittedNumbers;
+    const std::vector<AndroidCall> calls = fixtures::GeneratedAndroidCalls(kCalls);
+    std::set<std::string> numbers;
+    for (const AndroidCall& call : calls)
+        numbers.insert(call.number.bytes());
     {
         const std::string original = m_folder.File("contacts2.db");
-        fixtures::BuildAndroidDatabase(original, AndroidLayout::Calls40,
-                                       fixtures::GeneratedAndroidCalls(kCommitted));
+        fixtures::BuildAndroidDatabase(original, AndroidLayout::Calls40, calls);
         fixtures::Database db(original);
         // A small cache makes SQLite write changed pages to the file before the end.
-        db.Exec("PRAGMA cache_size=10; BEGIN");
-        for (int i = 0; i < kUncommitted; ++i) {
-            const std::string number = "139" + std::to_string(10000000 + i);
-            uncommittedNumbers.insert(number);
-            db.Insert("calls", {"number", "date", "duration", "type", "name"},
-                      {number, kNewYear2020Ms + i * kHourMs, 60, 2, std::string(300, 'x')});
-        }
+        db.Exec("PRAGMA cache_size=10; BEGIN; UPDATE calls SET number = '139' || number, "
+                "name = '" + std::string(300, 'x') + "'");
         for (const char* suffix : {"", "-journal"})
             fixtures::WriteFileBytes(path + suffix, fixtures::ReadFileBytes(original + suffix));
         db.Exec("ROLLBACK");
     }
-    ASSERT_NE(fixtures::ReadFileBytes(path).find("13910000000"), std::string::npos)
+    ASSERT_NE(fixtures::ReadFileBytes(path).find("139" + *numbers.begin()), std::string::npos)
         << "the transaction's pages must have reached the database file";
     const std::vector<FileState> before = FolderState(m_evidence);
 
     openThroughMenu(path);
     EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
-    EXPECT_EQ(rowCount(), kCommitted);
+    std::set<std::string> listed;
+    std::set<std::vector<std::string>> live;   // call time, location, number
+    for (int i = 0; i < rowCount(); ++i) {
+        const std::vector<std::string> texts = row(i);
+        listed.insert(texts[5]);
+        live.insert({texts[2], texts[4], texts[5]});
+    }
+    EXPECT_EQ(listed, numbers);
+    ASSERT_EQ(rowCount(), kCalls);
     command(ID_RECOVER_DELETED);
-    const std::set<std::string> recovered = recoveredNumbers();
-    EXPECT_FALSE(recovered.empty());
-    for (const std::string& number : recovered)
-        EXPECT_EQ(uncommittedNumbers.count(number), 1u) << number;
+    bool transactionRemnant = false;
+    for (int i = kCalls; i < rowCount(); ++i) {
+        const std::vector<std::string> texts = row(i);
+        EXPECT_EQ(live.count({texts[2], texts[4], texts[5]}), 0u) << texts[5] << " is a live call";
+        transactionRemnant |= numbers.count(texts[5].substr(3)) == 1;
+    }
+    EXPECT_TRUE(transactionRemnant);
 
     EXPECT_EQ(FolderState(m_evidence), before);
     EXPECT_TRUE(fixtures::FolderEntries(m_tmp).empty());
