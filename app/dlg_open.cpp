@@ -1,6 +1,6 @@
 // The Open command: choose a file, empty the table, remember the path, tell the phone by
-// the end of the name, read the calls and the call table's columns through a read-only
-// SQLite connection, refill the list, and close the database last.
+// the end of the name, read the calls and the call table's columns through SQLite on a
+// private copy of the file, refill the list, and close the database last.
 #include "app/peldmark_dlg.h"
 
 #include "app/list_refill.h"
@@ -38,8 +38,13 @@ void CPeldmarkDlg::OnOpenDatabase()
         return;
     }
 
+    // Emptied first, so that a file that cannot be read leaves no earlier file's columns
+    // for Recover to carve the new file with.
+    EmptyColumnSchemaFamily(variant);
     // Lives to the end of the command: the database closes after the refill and the
-    // message, last of all.
+    // message, last of all, and its private copy goes with it. A copy that fails raises
+    // CFileException (the file and the reason), which ends the command here and which
+    // the dispatch shows in the standard error box on this window.
     CallLogConnection connection(OpenFilePath);
     if (!connection.IsOpen())
         return;
@@ -52,6 +57,6 @@ void CPeldmarkDlg::OnOpenDatabase()
         CaptureColumnSchema(connection, variant);
         ShowAndroidRecords(*this);
     }
-    if (CallRecordTable.rowsLeftOut > 0)
+    if (CallRecordTable.rowsLeftOut)
         MessageBox(kRowsLeftOut);
 }
