@@ -1,32 +1,47 @@
-// _localtime64 at UTC+8 and UTC with its limits, and the code page 936 string functions:
-// byte order for _mbscmp, double-byte characters left whole by the case changes.
+// _localtime64 with its limits, against localtime_r field by field around every change
+// of zones with summer time, odd offsets and leap seconds, and across a change of TZ;
+// and the code page 936 string functions: byte order for _mbscmp, double-byte characters
+// left whole by the case changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/crt.h"
 
 namespace {
 
-// Sets TZ for one scope and restores the previous zone.
+constexpr __time64_t kLastConvertible = 32535215999LL;   // 3000-12-31 23:59:59 UTC
+constexpr __time64_t kSecondsPerDay = 86400;
+constexpr __time64_t kEndOf2037 = 2145916800LL;          // 2038-01-01 00:00:00 UTC
+
+// Sets TZ, or unsets it for a null zone, and reads it with _tzset for one scope; then
+// puts back the TZ that was and reads that.
 class ScopedTimeZone
 {
 public:
-    explicit ScopedTimeZone(const char* zone) : m_old(std::getenv("TZ") ? std::getenv("TZ") : "")
+    explicit ScopedTimeZone(const char* zone)
+        : m_hadZone(std::getenv("TZ") != nullptr), m_old(m_hadZone ? std::getenv("TZ") : "")
     {
-        setenv("TZ", zone, 1);
-        tzset();
+        SetZone(zone);
     }
-    ~ScopedTimeZone()
+    ~ScopedTimeZone() { SetZone(m_hadZone ? m_old.c_str() : nullptr); }
+
+    static void SetZone(const char* zone)
     {
-        setenv("TZ", m_old.c_str(), 1);   // tests always run with TZ set
-        tzset();
+        if (zone != nullptr)
+            setenv("TZ", zone, 1);
+        else
+            unsetenv("TZ");
+        _tzset();
     }
 
 private:
+    bool m_hadZone;
     std::string m_old;
 };
 
@@ -61,6 +76,169 @@ TEST(Localtime64, ConvertsWithinItsRangeInTheZoneOfTz)
         EXPECT_EQ(localText(c.seconds), c.expected) << c.zone << " " << c.seconds;
     }
     EXPECT_EQ(_localtime64(nullptr), nullptr);
+}
+
+// localtime_r's answer in glibc's current zone, every field as text: what _localtime64
+// must give field by field.
+std::string fieldsOf(const struct tm& t)
+{
+    return std::to_string(t.tm_year) + "-" + std::to_string(t.tm_mon) + "-" +
+           std::to_string(t.tm_mday) + " " + std::to_string(t.tm_hour) + ":" +
+           std::to_string(t.tm_min) + ":" + std::to_string(t.tm_sec) +
+           " wday " + std::to_string(t.tm_wday) + " yday " + std::to_string(t.tm_yday) +
+           " dst " + std::to_string(t.tm_isdst) + " gmtoff " + std::to_string(t.tm_gmtoff) +
+           " " + (t.tm_zone != nullptr ? t.tm_zone : "(no zone)");
+}
+
+std::string localtimeFields(__time64_t seconds)
+{
+    const time_t value = static_cast<time_t>(seconds);
+    struct tm local {};
+    return localtime_r(&value, &local) != nullptr ? fieldsOf(local) : "null";
+}
+
+std::string localtime64Fields(__time64_t seconds)
+{
+    const struct tm* local = _localtime64(&seconds);
+    return local != nullptr ? fieldsOf(*local) : "null";
+}
+
+// What sets one stretch of a zone apart from the next: how far the local time of day
+// runs ahead of UTC's, modulo a day (a leap second moves it too), tm_gmtoff, tm_isdst
+// and the abbreviation.
+struct ZoneState
+{
+    long timeOfDayOffset;
+    long gmtOffset;
+    int isDst;
+    std::string abbreviation;
+    bool operator==(const ZoneState& o) const
+    {
+        return timeOfDayOffset == o.timeOfDayOffset && gmtOffset == o.gmtOffset &&
+               isDst == o.isDst && abbreviation == o.abbreviation;
+    }
+};
+
+ZoneState zoneStateAt(__time64_t seconds)
+{
+    const time_t value = static_cast<time_t>(seconds);
+    struct tm local {};
+    localtime_r(&value, &local);
+    const long timeOfDay = local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec;
+    const long offset = ((timeOfDay - static_cast<long>(seconds % kSecondsPerDay)) % kSecondsPerDay +
+                         kSecondsPerDay) % kSecondsPerDay;
+    return {offset, local.tm_gmtoff, local.tm_isdst, local.tm_zone != nullptr ? local.tm_zone : ""};
+}
+
+// The first second of every change of the zone within [from, to], found by localtime_r
+// three days at a time and bisected (no zone here changes twice within 6.9 days).
+std::vector<__time64_t> zoneChanges(__time64_t from, __time64_t to)
+{
+    std::vector<__time64_t> changes;
+    ZoneState stateBefore = zoneStateAt(from);
+    constexpr __time64_t kStep = 3 * kSecondsPerDay;
+    for (__time64_t at = from; at < to; at += kStep) {
+        __time64_t before = at;
+        __time64_t after = std::min(at + kStep, to);
+        const ZoneState stateAfter = zoneStateAt(after);
+        if (stateBefore == stateAfter)
+            continue;
+        stateBefore = stateAfter;
+        while (after - before > 1) {
+            const __time64_t middle = before + (after - before) / 2;
+            (zoneStateAt(middle) == stateAfter ? after : before) = middle;
+        }
+        changes.push_back(after);
+    }
+    return changes;
+}
+
+// Seconds to compare in the zone of glibc: those right around every change within
+// [from, to] and a few hours and a day off it, and a stride through the stretch.
+std::vector<__time64_t> secondsToCompare(__time64_t from, __time64_t to)
+{
+    std::vector<__time64_t> seconds;
+    for (const __time64_t change : zoneChanges(from, to)) {
+        for (const __time64_t off : {-86400, -3601, -3600, -1800, -2, -1, 0, 1, 2, 1800, 3600,
+                                     86400}) {
+            seconds.push_back(change + off);
+        }
+    }
+    constexpr __time64_t kStride = 29 * kSecondsPerDay + 3607;   // every weekday and hour
+    for (__time64_t at = from; at <= to; at += kStride) {
+        seconds.push_back(at);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    seconds.erase(std::remove_if(seconds.begin(), seconds.end(),
+                                 [&](__time64_t at) { return at < from || at > to; }),
+                  seconds.end());
+    return seconds;
+}
+
+// Compares every second from a fresh _tzset, from the middle outward, one side and then
+// the other: what _localtime64 learns going back and going forward.
+void expectSameAsLocaltime(const std::vector<__time64_t>& seconds, const char* zone)
+{
+    _tzset();
+    const std::size_t middle = seconds.size() / 2;
+    for (std::size_t step = 0; step <= middle; ++step) {
+        for (const std::size_t i : {middle - step, middle + step}) {
+            if (i < seconds.size()) {
+                ASSERT_EQ(localtime64Fields(seconds[i]), localtimeFields(seconds[i]))
+                    << zone << " at " << seconds[i];
+            }
+        }
+    }
+}
+
+TEST(Localtime64, GivesWhatLocaltimeGivesAroundEveryChangeOfTheZone)
+{
+    const char* const zones[] = {
+        "America/New_York",      // daylight saving, a rule change in 2007
+        "Europe/London",         // British Standard Time 1968-1971
+        "Australia/Lord_Howe",   // +10:30, and half an hour more in summer
+        "America/Santiago",      // southern summer time across the new year
+        "America/Cambridge_Bay", // the two closest changes: 6.9 days apart in 2000
+        "Pacific/Apia",          // skipped 30 December 2011: a change of a whole day
+        "Asia/Kolkata",          // +5:30 throughout
+        "Asia/Kathmandu",        // +5:30, then +5:45 from 1986
+        "Australia/Adelaide",    // +9:30 with summer time
+        "right/UTC",             // counts leap seconds: 23:59:60 at each
+        "CST-8",                 // a POSIX string without daylight saving
+        "NST3:30NDT,M3.2.0,M11.1.0",   // a POSIX rule: -3:30, summer time from March
+        nullptr,                 // TZ unset: the system's /etc/localtime
+    };
+    for (const char* zone : zones) {
+        ScopedTimeZone scoped(zone);
+        const char* name = zone != nullptr ? zone : "(TZ unset)";
+        expectSameAsLocaltime(secondsToCompare(0, kEndOf2037), name);
+        // The zone's rule for years past its table, at the end of the convertible range.
+        expectSameAsLocaltime(secondsToCompare(kLastConvertible - 400 * kSecondsPerDay,
+                                               kLastConvertible), name);
+    }
+}
+
+// A zone set in TZ counts only from the next _tzset, and then exactly, for seconds
+// converted before as well as new ones.
+TEST(Localtime64, TakesAChangedZoneAtTheNextTzset)
+{
+    const char* const first = "America/New_York";
+    const char* const second = "Australia/Lord_Howe";
+    ScopedTimeZone scoped(first);
+    const std::vector<__time64_t> seconds = secondsToCompare(946684800, 1104537600);   // 2000-2004
+    std::vector<std::string> inFirstZone;
+    for (const __time64_t at : seconds) {
+        inFirstZone.push_back(localtimeFields(at));
+    }
+    for (std::size_t i = 0; i < seconds.size(); i += 2) {   // half of them converted now
+        ASSERT_EQ(localtime64Fields(seconds[i]), inFirstZone[i]) << first << " at " << seconds[i];
+    }
+    setenv("TZ", second, 1);
+    for (std::size_t i = 0; i < seconds.size(); ++i) {
+        ASSERT_EQ(localtime64Fields(seconds[i]), inFirstZone[i]) << "before _tzset at " << seconds[i];
+    }
+    expectSameAsLocaltime(seconds, second);
+    EXPECT_NE(localtimeFields(seconds.front()), inFirstZone.front());   // the zones differ
 }
 
 int sign(int value) { return (value > 0) - (value < 0); }
