@@ -218,6 +218,31 @@ TEST(Localtime64, GivesWhatLocaltimeGivesAroundEveryChangeOfTheZone)
     }
 }
 
+// The calendar through the whole range: around the end of February and of every year
+// from 1970 to 3000, the century years 2100, 2200, 2300, 2500 ... without a leap day.
+TEST(Localtime64, GivesWhatLocaltimeGivesAroundTheLeapDayAndYearEndOfEveryYear)
+{
+    ScopedTimeZone utc("UTC");
+    std::vector<__time64_t> seconds;
+    for (int year = 1970; year <= 3000; ++year) {
+        struct tm date {};
+        date.tm_year = year - 1900;
+        date.tm_mon = 1;
+        date.tm_mday = 28;
+        const __time64_t february28 = timegm(&date);
+        for (const __time64_t off : {0, 86399, 86400, 2 * 86400 - 1, 2 * 86400}) {
+            seconds.push_back(february28 + off);
+        }
+        date.tm_mon = 11;
+        date.tm_mday = 31;
+        const __time64_t december31 = timegm(&date);
+        seconds.push_back(december31 + kSecondsPerDay - 1);
+        seconds.push_back(december31 + kSecondsPerDay);
+    }
+    seconds.pop_back();   // 3001 is past the range
+    expectSameAsLocaltime(seconds, "UTC");
+}
+
 // A zone set in TZ counts only from the next _tzset, and then exactly, for seconds
 // converted before as well as new ones.
 TEST(Localtime64, TakesAChangedZoneAtTheNextTzset)
