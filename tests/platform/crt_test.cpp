@@ -196,6 +196,8 @@ TEST(Localtime64, GivesWhatLocaltimeGivesAroundEveryChangeOfTheZone)
     const char* const zones[] = {
         "America/New_York",      // daylight saving, a rule change in 2007
         "Europe/London",         // British Standard Time 1968-1971
+        "Europe/Lisbon",         // summer time to CET at one offset, 1992 and back, 1996
+        "Pacific/Guam",          // a new abbreviation alone, 2000
         "Australia/Lord_Howe",   // +10:30, and half an hour more in summer
         "America/Santiago",      // southern summer time across the new year
         "America/Cambridge_Bay", // the two closest changes: 6.9 days apart in 2000
