@@ -199,7 +199,7 @@ TEST(Localtime64, GivesWhatLocaltimeGivesAroundEveryChangeOfTheZone)
         "Europe/Lisbon",         // summer time to CET at one offset, 1992 and back, 1996
         "Pacific/Guam",          // a new abbreviation alone, 2000
         "Australia/Lord_Howe",   // +10:30, and half an hour more in summer
-        "America/Santiago",      // southern summer time across the new year
+        "Pacific/Easter",        // southern summer time; in 1982 it ended at one offset
         "America/Cambridge_Bay", // the two closest changes: 6.9 days apart in 2000
         "Pacific/Apia",          // skipped 30 December 2011: a change of a whole day
         "Asia/Kolkata",          // +5:30 throughout
