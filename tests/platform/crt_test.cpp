@@ -140,8 +140,8 @@ ZoneState zoneStateAt(__time64_t seconds)
     struct tm local {};
     localtime_r(&value, &local);
     const long timeOfDay = local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec;
-    const long offset = ((timeOfDay - static_cast<long>(seconds % kSecondsPerDay)) % kSecondsPerDay +
-                         kSecondsPerDay) % kSecondsPerDay;
+    const long behind = static_cast<long>(seconds % kSecondsPerDay) - timeOfDay;
+    const long offset = (kSecondsPerDay - behind % kSecondsPerDay) % kSecondsPerDay;
     return {offset, local.tm_gmtoff, local.tm_isdst, local.tm_zone != nullptr ? local.tm_zone : ""};
 }
 
