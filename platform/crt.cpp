@@ -73,8 +73,8 @@ errno_t _mbsupr_s(unsigned char* str, std::size_t sizeInBytes)
 //  - between two changes of the zone, localtime_r's fields are the breakdown of UTC
 //    seconds plus one constant offset (leap seconds, in right/ zones, are changes too);
 //  - the timeline knows every change within the seconds it covers (kCheckedSpanSeconds);
-//  - the second before and the second of each change are asked of localtime_r itself,
-//    so that a leap second reads :60 as localtime_r gives it.
+//  - the second before each change is asked of localtime_r itself, so that a leap second
+//    reads :60 as localtime_r gives it.
 
 namespace {
 
@@ -125,6 +125,7 @@ constexpr int kMonthsPerYear = 12;
 constexpr int kDaysBeforeMonthFromMarch[kMonthsPerYear] = {0,   31,  61,  92,  122, 153,
                                                            184, 214, 245, 275, 306, 337};
 constexpr int kJanuaryFromMarch = 10;
+constexpr int kMarch = 3;
 constexpr int kDaysJanuaryAndFebruary = 59;   // in a common year
 
 bool isLeapYear(std::int64_t year)
@@ -145,6 +146,7 @@ CivilDate civilDateOfDay(std::int64_t daysSince1970)
     std::int64_t day = daysSince1970 - kDays1970To2000March1;
     const std::int64_t eras = floorDiv(day, kDaysPer400Years);
     day -= eras * kDaysPer400Years;
+    // The last day of an era belongs to its fourth century, of a span to its fourth year.
     const std::int64_t centuries = std::min<std::int64_t>(day / kDaysPerCentury, 3);
     day -= centuries * kDaysPerCentury;
     const std::int64_t spans = day / kDaysPer4Years;
@@ -156,8 +158,9 @@ CivilDate civilDateOfDay(std::int64_t daysSince1970)
         --month;
     const bool janOrFeb = month >= kJanuaryFromMarch;
     CivilDate date;
+    // Years from 1 March 2000; January and February belong to the next calendar year.
     date.year = 2000 + 400 * eras + 100 * centuries + 4 * spans + years + (janOrFeb ? 1 : 0);
-    date.month = janOrFeb ? month - kJanuaryFromMarch + 1 : month + 3;
+    date.month = janOrFeb ? month - kJanuaryFromMarch + 1 : month + kMarch;
     date.day = static_cast<int>(day) - kDaysBeforeMonthFromMarch[month] + 1;
     date.dayOfYear = janOrFeb ? static_cast<int>(day) - kDaysBeforeMonthFromMarch[kJanuaryFromMarch]
                               : static_cast<int>(day) + kDaysJanuaryAndFebruary +
@@ -168,9 +171,9 @@ CivilDate civilDateOfDay(std::int64_t daysSince1970)
 // The inverse of civilDateOfDay for a month of 1 .. 12.
 std::int64_t dayOfCivilDate(std::int64_t year, int month, int day)
 {
-    const bool janOrFeb = month < 3;
+    const bool janOrFeb = month < kMarch;
     const std::int64_t years = year - 2000 - (janOrFeb ? 1 : 0);   // whole years from 1 March 2000
-    const int monthFromMarch = janOrFeb ? month - 1 + kJanuaryFromMarch : month - 3;
+    const int monthFromMarch = janOrFeb ? month - 1 + kJanuaryFromMarch : month - kMarch;
     return kDays1970To2000March1 + years * kDaysPerYear + floorDiv(years, 4) -
            floorDiv(years, 100) + floorDiv(years, 400) +
            kDaysBeforeMonthFromMarch[monthFromMarch] + day - 1;
@@ -264,7 +267,7 @@ private:
     bool addChanges(std::int64_t before, const ZoneState& stateBefore, std::int64_t after,
                     const ZoneState& stateAfter, std::vector<Run>& changes) const;
     std::size_t runAt(std::int64_t seconds);
-    bool besideChange(std::size_t run, std::int64_t seconds) const;
+    bool lastBeforeChange(std::size_t run, std::int64_t seconds) const;
 
     std::vector<Run> m_runs;
     std::int64_t m_lastChecked = 0;
@@ -289,9 +292,9 @@ bool ZoneTimeline::convert(std::int64_t seconds, struct tm& out)
             return false;
     }
     const std::size_t run = runAt(seconds);
-    // Around a change, localtime_r answers itself: the second before a change is where a
-    // zone with leap seconds reads :60, which no offset gives.
-    if (besideChange(run, seconds))
+    // The second before a change is where a zone with leap seconds reads :60, which no
+    // offset gives: localtime_r answers it itself.
+    if (lastBeforeChange(run, seconds))
         return askLocaltime(seconds, out);
     const ZoneState& state = m_runs[run].state;
     breakDownWallSeconds(seconds + state.wallOffsetSeconds, out);
@@ -335,10 +338,11 @@ bool ZoneTimeline::extendLater()
 {
     const std::int64_t later = m_lastChecked + kCheckedSpanSeconds;
     ZoneState state {};
-    if (!sampleZone(later, state))
+    std::vector<Run> runs;
+    if (!sampleZone(later, state) ||
+        !addChanges(m_lastChecked, m_runs.back().state, later, state, runs))
         return false;
-    if (!addChanges(m_lastChecked, m_runs.back().state, later, state, m_runs))
-        return false;
+    m_runs.insert(m_runs.end(), runs.begin(), runs.end());
     m_lastChecked = later;
     return true;
 }
@@ -380,10 +384,9 @@ std::size_t ZoneTimeline::runAt(std::int64_t seconds)
     return m_lastRun;
 }
 
-bool ZoneTimeline::besideChange(std::size_t run, std::int64_t seconds) const
+bool ZoneTimeline::lastBeforeChange(std::size_t run, std::int64_t seconds) const
 {
-    return (run > 0 && seconds == m_runs[run].first) ||
-           (run + 1 < m_runs.size() && seconds == m_runs[run + 1].first - 1);
+    return run + 1 < m_runs.size() && seconds == m_runs[run + 1].first - 1;
 }
 
 }  // namespace
