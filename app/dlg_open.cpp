@@ -4,6 +4,7 @@
 #include "app/peldmark_dlg.h"
 
 #include "app/list_refill.h"
+#include "platform/crt.h"
 #include "reader/call_log_database.h"
 #include "reader/call_rows.h"
 #include "reader/call_log_variant.h"
@@ -20,6 +21,7 @@ const char* const kRowsLeftOut = "通话记录超过100000条，只载入了前1
 
 void CPeldmarkDlg::OnOpenDatabase()
 {
+    _tzset();   // this command's call times are in the zone as it is now
     CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, kOpenFilter, nullptr, 0,
                        TRUE);
     if (dialog.DoModal() != IDOK)
