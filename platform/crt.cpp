@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -251,7 +252,14 @@ bool sampleZone(std::int64_t seconds, ZoneState& state)
 class ZoneTimeline
 {
 public:
-    // `out` := localtime_r's result for `seconds`; false when localtime_r fails.
+    // Starts the stretch at `seconds`; false when localtime_r fails there.
+    bool startAt(std::int64_t seconds);
+
+    // Seconds from the stretch to `seconds` (0 inside it).
+    std::int64_t distanceTo(std::int64_t seconds) const;
+
+    // `out` := localtime_r's result for `seconds`, growing the stretch to it; false when
+    // localtime_r fails.
     bool convert(std::int64_t seconds, struct tm& out);
 
 private:
@@ -261,7 +269,6 @@ private:
         ZoneState state;
     };
 
-    bool startAt(std::int64_t seconds);
     bool extendEarlier();
     bool extendLater();
     bool addChanges(std::int64_t before, const ZoneState& stateBefore, std::int64_t after,
@@ -271,18 +278,18 @@ private:
 
     std::vector<Run> m_runs;
     std::int64_t m_lastChecked = 0;
-    unsigned m_reading = 0;   // the zoneReadings the runs were learned under
     std::size_t m_lastRun = 0;   // conversions tend to follow one another in time
 };
 
+std::int64_t ZoneTimeline::distanceTo(std::int64_t seconds) const
+{
+    if (seconds < m_runs.front().first)
+        return m_runs.front().first - seconds;
+    return seconds > m_lastChecked ? seconds - m_lastChecked : 0;
+}
+
 bool ZoneTimeline::convert(std::int64_t seconds, struct tm& out)
 {
-    const unsigned reading = zoneReadings.load(std::memory_order_acquire);
-    if (reading != m_reading || m_runs.empty()) {
-        m_reading = reading;
-        if (!startAt(seconds))
-            return false;
-    }
     while (seconds < m_runs.front().first) {
         if (!extendEarlier())
             return false;
@@ -389,6 +396,64 @@ bool ZoneTimeline::lastBeforeChange(std::size_t run, std::int64_t seconds) const
     return run + 1 < m_runs.size() && seconds == m_runs[run + 1].first - 1;
 }
 
+// The stretches a thread has learned since the last _tzset. Calls of one recovery
+// cluster in the months of a phone's log, but a damaged remnant may carry any date from
+// 1970 to 2286: a far second starts a stretch of its own rather than growing a near one
+// across decades, so learning costs a day per day that holds a call, not per day
+// between the earliest call and the latest.
+class ZoneTimelines
+{
+public:
+    bool convert(std::int64_t seconds, struct tm& out)
+    {
+        const unsigned reading = zoneReadings.load(std::memory_order_acquire);
+        if (reading != m_reading) {
+            m_reading = reading;
+            m_stretches.clear();
+        }
+        ZoneTimeline* nearest = nullptr;
+        std::int64_t nearestDistance = 0;
+        for (ZoneTimeline& stretch : m_stretches) {
+            const std::int64_t distance = stretch.distanceTo(seconds);
+            if (nearest == nullptr || distance < nearestDistance) {
+                nearest = &stretch;
+                nearestDistance = distance;
+            }
+        }
+        if (nearest == nullptr || nearestDistance > kFarSeconds) {
+            nearest = startStretch(seconds);
+            if (nearest == nullptr)
+                return false;
+        }
+        return nearest->convert(seconds, out);
+    }
+
+private:
+    // Growing a stretch by this much costs about as much as starting a new one would
+    // save on the way back; at most kStretches are kept, the oldest started replaced.
+    static constexpr std::int64_t kFarSeconds = 31 * kSecondsPerDay;
+    static constexpr std::size_t kStretches = 16;
+
+    ZoneTimeline* startStretch(std::int64_t seconds)
+    {
+        ZoneTimeline stretch;
+        if (!stretch.startAt(seconds))
+            return nullptr;
+        if (m_stretches.size() < kStretches) {
+            m_stretches.push_back(std::move(stretch));
+            return &m_stretches.back();
+        }
+        ZoneTimeline& replaced = m_stretches[m_nextReplaced];
+        m_nextReplaced = (m_nextReplaced + 1) % kStretches;
+        replaced = std::move(stretch);
+        return &replaced;
+    }
+
+    std::vector<ZoneTimeline> m_stretches;
+    std::size_t m_nextReplaced = 0;
+    unsigned m_reading = 0;   // the zoneReadings the stretches were learned under
+};
+
 }  // namespace
 
 void _tzset()
@@ -400,7 +465,7 @@ void _tzset()
 struct tm* _localtime64(const __time64_t* seconds)
 {
     thread_local struct tm result;
-    thread_local ZoneTimeline timeline;
+    thread_local ZoneTimelines timeline;
     if (seconds == nullptr || *seconds < 0 || *seconds > kLastConvertibleSecond)
         return nullptr;
     static_assert(sizeof(time_t) >= sizeof(__time64_t), "time_t must hold 64-bit seconds");

@@ -23,10 +23,10 @@ void _tzset();
 // call per conversion. Returns a pointer to a per-thread struct tm that the next call
 // overwrites, or null when the conversion fails: for a negative count and for a count
 // past 3000-12-31 23:59:59 UTC (32,535,215,999), exactly as on Windows.
-// Cost: the zone is learned with localtime_r (0.1 to 0.6 us a call), once per day from
-// the first second converted after a _tzset to the furthest ones: a fraction of a
-// millisecond for a year of calls, up to 0.2 s for all of 1970 to 3000. Every
-// conversion itself takes a few tens of nanoseconds.
+// Cost: the zone is learned with localtime_r (0.1 to 0.6 us a call), once per day of the
+// stretches of time that the converted seconds fall in after a _tzset (seconds a month
+// or more apart start stretches of their own): a fraction of a millisecond for a year
+// of calls. Every conversion itself takes a few tens of nanoseconds.
 // glibc holds the zone: should TZ or /etc/localtime change during a command while
 // something else calls tzset() (Qt does for its own date texts), that command could
 // convert some times in the old zone and some in the new.
