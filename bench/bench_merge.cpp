@@ -67,8 +67,8 @@ void RunMerge(benchmark::State& state, int live, int duplicates, int fresh)
         main.Load(live);
         modal.ui.messageBoxes.clear();
         state.ResumeTiming();
-        MergeRecoveredRecords(&main.window, recovered.data(),
-                              static_cast<std::int32_t>(recovered.size()));
+        DecodedRecords records(recovered.data());
+        MergeRecoveredRecords(&main.window, records, static_cast<std::int32_t>(recovered.size()));
     }
     state.counters["appended"] = CallRecordTable.recordCount - live;
     CallRecordTable.Reset();

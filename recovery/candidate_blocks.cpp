@@ -3,6 +3,8 @@
 #include "recovery/candidate_blocks.h"
 
 #include <atomic>
+#include <cstring>
+#include <memory>
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define PELDMARK_X86_BLOCKS 1
@@ -218,4 +220,61 @@ void CandidateBlocks::Mark(const unsigned char* page, std::int64_t limit,
         }
         return;
     }
+}
+
+namespace {
+
+// The index of the first non-zero byte of data[from .. end), or end; eight bytes at a
+// time, as long zero runs are what it is asked about.
+std::int64_t FirstNonZero(const unsigned char* data, std::int64_t from, std::int64_t end)
+{
+    constexpr std::int64_t kWordBytes = sizeof(std::uint64_t);
+    while (from + kWordBytes <= end) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data + from, sizeof word);
+        if (word != 0) {
+            break;
+        }
+        from += kWordBytes;
+    }
+    while (from < end && data[from] == 0) {
+        ++from;
+    }
+    return from;
+}
+
+}  // namespace
+
+ZeroRunFilter::ZeroRunFilter(const RawBuffer& buffer, const ColumnRules& rules)
+    : m_data(buffer.data), m_endIndex(buffer.EndIndex()), m_columns(rules.columnCount),
+      m_refused(false)
+{
+    // The all-zero header read as the frame reads any header, from a buffer of zeros
+    // whose terminating zero byte is the header's last byte.
+    static const unsigned char kZeros[kColumnSchemaCapacity] = {};
+    if (m_columns > 0) {
+        const auto header = std::make_unique<CandidateHeader>();
+        m_refused = !MatchCandidateByColumn(RawBuffer{kZeros, m_columns - 1}, 0, rules, *header);
+    }
+}
+
+std::uint32_t ZeroRunFilter::Filter(std::int64_t wordStart, std::uint32_t marks)
+{
+    const std::int64_t first = wordStart + __builtin_ctz(marks);
+    if (m_runEnd <= first) {
+        // A header whose last byte is not zero is no all-zero header: no run to find.
+        const std::int64_t headerEnd = first + m_columns;
+        if (headerEnd > m_endIndex || m_data[headerEnd - 1] != 0) {
+            return marks;
+        }
+        m_runEnd = FirstNonZero(m_data, first, m_endIndex);
+    }
+    // Bytes first .. m_runEnd - 1 are zero, so are the headers of the positions up to
+    // m_runEnd - C: all refused.
+    const std::int64_t refusedBelow = m_runEnd - m_columns + 1 - wordStart;
+    if (refusedBelow <= __builtin_ctz(marks)) {
+        return marks;
+    }
+    constexpr std::int64_t kBits = CandidateBlocks::kBlockBytes;
+    return refusedBelow >= kBits ? 0 : marks & (~std::uint32_t{0} << refusedBelow);
 }

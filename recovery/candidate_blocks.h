@@ -60,3 +60,32 @@ private:
     Tables m_tables;
     CandidateBlockKind m_kind;
 };
+
+// Zero-filled space (content SQLite or the phone zeroed, sparse regions): at a position
+// whose C header bytes (C the column count) are all zero, the header reads C NULLs
+// whatever the position, so its answer is decided once per scan. When those rules
+// refuse a NULL in some column, every such position is rejected here, a run of zeros at
+// a time, instead of one by one by MatchCandidate. Positions whose header reaches past
+// the run, or past the terminating zero byte, are left to MatchCandidate.
+class ZeroRunFilter
+{
+public:
+    ZeroRunFilter(const RawBuffer& buffer, const ColumnRules& rules);
+
+    // `marks` (bit i: raw-buffer index wordStart + i, as CandidateBlocks marks them) less
+    // the positions whose header is all zero when the rules refuse it. Calls must come in
+    // increasing wordStart.
+    std::uint32_t Unrefused(std::int64_t wordStart, std::uint32_t marks)
+    {
+        return m_refused && marks != 0 ? Filter(wordStart, marks) : marks;
+    }
+
+private:
+    std::uint32_t Filter(std::int64_t wordStart, std::uint32_t marks);
+
+    const unsigned char* m_data;
+    std::int64_t m_endIndex;    // one past the terminating zero byte
+    std::int64_t m_columns;     // C: the header's bytes when all are zero
+    bool m_refused;             // the rules refuse the all-zero header
+    std::int64_t m_runEnd = 0;  // the first non-zero byte after the zero run last met
+};

@@ -9,6 +9,7 @@
 #include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
+#include "recovery/remnant_records.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
 
@@ -132,21 +133,23 @@ TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
     RawImage image(4 * 512, 0x0200, kFiller);
     image.Put(512, {0x00, 0x87, 0x53});       // serial type 979: 483 bytes
     image.Put(2 * 512, {0x00, 0x87, 0x55});   // serial type 981: 484 bytes
-    std::vector<CallRecord> records(2);
-    records[0].overlong = records[1].overlong = 7;
-    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 2, nullptr), 2);
-    EXPECT_EQ(records[0].overlong, 0);
-    EXPECT_EQ(records[1].overlong, 1);
+    std::vector<AcceptedCandidate> accepted;
+    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, &accepted, 2, nullptr), 2);
+    RemnantRecords records(image.View(), kContacts, accepted);
+    EXPECT_EQ(records.Overlong(0), 0);
+    EXPECT_EQ(records.Overlong(1), 1);
+    EXPECT_EQ(records.Overlong(2), 0);   // a record the pass did not reach
 }
 
-TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
+TEST_F(ScannerWalk, FillPassNeverKeepsMoreThanItsRecords)
 {
     SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(2 * 512, 0x0200, kFiller);
     image.Put(600, {0});
     image.Put(700, {0});
-    std::vector<CallRecord> records(1);
-    EXPECT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 1, nullptr), 3);
+    std::vector<AcceptedCandidate> accepted;
+    EXPECT_EQ(WalkRawBuffer(image.View(), kContacts, &accepted, 1, nullptr), 3);
+    EXPECT_EQ(accepted.size(), 1u);
 }
 
 TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
