@@ -177,12 +177,15 @@ TextEncoding AndroidTextEncoding(const RawBuffer& buffer, CallLogVariant variant
 
 AndroidRecordDecoder::AndroidRecordDecoder(TextEncoding encoding,
                                            const ColumnSchemaFamily& schema, CWnd* owner)
-    : m_encoding(encoding), m_owner(owner), m_roles()
+    : m_encoding(encoding), m_owner(owner), m_columns()
 {
     const std::int32_t columns = std::clamp(schema.count, 0, kColumnSchemaCapacity);
     for (std::int32_t i = 0; i < columns; ++i) {
-        m_roles[i] = RoleOf(schema.names[i]);
-        m_hasName = m_hasName || m_roles[i] == Role::Name;
+        const Role role = RoleOf(schema.names[i]);
+        if (role != Role::Skipped) {
+            m_columns[m_columnCount++] = RoleColumn{i, role};
+        }
+        m_hasName = m_hasName || role == Role::Name;
     }
 }
 
@@ -211,8 +214,13 @@ void AndroidRecordDecoder::Text(const ContentView& content, std::string& text)
 
 void AndroidRecordDecoder::ShowNames(const RawBuffer& buffer, const CandidateHeader& header)
 {
-    for (ColumnCursor column(header); column.Valid() && ShowsNames(); column.Next()) {
-        if (m_roles[column.Column()] != Role::Name) {
+    ColumnCursor column(header);
+    for (std::int32_t k = 0; k < m_columnCount && ShowsNames(); ++k) {
+        column.SkipTo(m_columns[k].column);
+        if (!column.Valid()) {
+            break;
+        }
+        if (m_columns[k].role != Role::Name) {
             continue;
         }
         Text(column.Content(buffer), m_name);
@@ -225,10 +233,15 @@ void AndroidRecordDecoder::ShowNames(const RawBuffer& buffer, const CandidateHea
 void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader& header,
                                   unsigned fields, CallRecord& record)
 {
-    for (ColumnCursor column(header); column.Valid(); column.Next()) {
-        const Role role = m_roles[column.Column()];
+    ColumnCursor column(header);
+    for (std::int32_t k = 0; k < m_columnCount; ++k) {
+        const Role role = m_columns[k].role;
         if ((FieldOf(role) & fields) == 0) {
             continue;
+        }
+        column.SkipTo(m_columns[k].column);
+        if (!column.Valid()) {
+            break;
         }
         const ContentView content = column.Content(buffer);
         switch (role) {

@@ -93,10 +93,18 @@ public:
 private:
     void Text(const ContentView& content, std::string& text);
 
+    // The columns that decode into some text, in column order.
+    struct RoleColumn
+    {
+        std::int32_t column;
+        Role role;
+    };
+
     TextEncoding m_encoding;
     CWnd* m_owner;   // null once the user cancelled a name box
     bool m_hasName = false;
-    Role m_roles[kColumnSchemaCapacity];
+    RoleColumn m_columns[kColumnSchemaCapacity];
+    std::int32_t m_columnCount = 0;
     std::string m_name;   // the name being shown; its buffer is reused
     // Converted texts by their content bytes: a scan meets the same names and places
     // again and again, and the conversion to code page 936 depends on the bytes alone.

@@ -39,9 +39,9 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const Col
         const std::int64_t base = page * pageSize;
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
-        // Marking reads up to offset limit + 32 at most: with limit <= P - 23 that is
-        // inside the next page, and with limit <= P - 32 on the last whole page at most
-        // the byte at index F (the terminating zero), so always inside the buffer.
+        // Marking reads up to offset 32 * ceil(limit / 32) + 2: P + 2 with limit = P - 23,
+        // inside the next page, and P - 30 with limit = P - 32 on the last whole page
+        // (P is a multiple of 32), so always inside the buffer.
         blocks.Mark(buffer.data + base, limit, words);
         std::int64_t next = 0;   // the first offset an acceptance has not skipped
         for (std::int64_t word = 0; word * kWordBytes < limit; ++word) {

@@ -181,28 +181,37 @@ std::vector<recovery_test::Column> CallsColumns()
             {"countryiso", "TEXT"}, {"geocoded_location", "TEXT"}, {"state", "INTEGER"}};
 }
 
-// Every (b1, b2) after a zero byte, under the rules of each variant: every way of
-// marking candidates this CPU runs marks exactly the zero bytes MayAccept lets through.
+// Every (b1, b2) after a zero byte, each with several b3, under the rules of each
+// variant: every way of marking candidates this CPU runs marks exactly the zero bytes
+// MayAccept lets through.
 TEST_F(ScannerWalk, EveryBlockKindMarksWhatMayAcceptLetsThrough)
 {
     constexpr std::int64_t kPage = 32768;
-    constexpr std::int64_t kSlack = CandidateBlocks::kBlockBytes + 2;
+    constexpr std::int64_t kSlack = CandidateBlocks::kBlockBytes + 3;
+    // Column 3 bytes: NULL, a six-byte integer, a double, texts, a multi-byte varint.
+    const unsigned char kThird[] = {0x00, 0x05, 0x07, 0x0F, 0x11, 0x80};
     std::vector<unsigned char> bytes;
     for (unsigned pair = 0; pair < 65536; ++pair) {
-        bytes.insert(bytes.end(), {0, static_cast<unsigned char>(pair >> 8),
-                                   static_cast<unsigned char>(pair)});
+        for (const unsigned char third : kThird) {
+            bytes.insert(bytes.end(), {0, static_cast<unsigned char>(pair >> 8),
+                                       static_cast<unsigned char>(pair), third});
+        }
     }
     const std::int64_t pages = static_cast<std::int64_t>(bytes.size()) / kPage;
     bytes.resize(bytes.size() + kSlack, 0);
     SetSchema(ColumnSchema.android, CallsColumns());
-    std::vector<ColumnRules> rules(4);
+    std::vector<ColumnRules> rules(5);
     CompileAndroidRules(kContacts, ColumnSchema.android, rules[0]);
     CompileAndroidRules(CallLogVariant::AndroidCallDb, ColumnSchema.android, rules[1]);
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"logtype", "INTEGER"},
                                      {"number", "TEXT"}});
     CompileAndroidRules(CallLogVariant::AndroidLogsDb, ColumnSchema.android, rules[2]);
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"}});
-    CompileAndroidRules(kContacts, ColumnSchema.android, rules[3]);   // too few to look
+    CompileAndroidRules(kContacts, ColumnSchema.android, rules[3]);   // one column marked
+    // The 6.0 order: column 2 takes anything, column 3 (date) one serial type.
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"},
+                                     {"presentation", "INTEGER"}, {"date", "INTEGER"}});
+    CompileAndroidRules(kContacts, ColumnSchema.android, rules[4]);
     for (const CandidateBlockKind kind :
          {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2, CandidateBlockKind::Ssse3,
           CandidateBlockKind::Avx2}) {
