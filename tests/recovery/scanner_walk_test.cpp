@@ -3,6 +3,8 @@
 // header varints near the end of the buffer, and the overlong flag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -234,6 +236,111 @@ TEST_F(ScannerWalk, EveryBlockKindMarksWhatMayAcceptLetsThrough)
         }
     }
     SetCandidateBlockKind(CandidateBlockKind::Best);
+}
+
+// The walk exactly as the format describes it, position by position with
+// MatchCandidateByColumn (and the logs.db content check): what the scanner must accept.
+std::vector<AcceptedCandidate> AcceptedPositionByPosition(const RawBuffer& buffer,
+                                                          CallLogVariant variant)
+{
+    const std::int64_t pageSize = ReadPageSize(buffer);
+    const bool iphone = variant == CallLogVariant::IphoneStoredata;
+    const auto android = std::make_unique<ColumnRules>();
+    const auto apple = std::make_unique<IphoneRules>();
+    CompileAndroidRules(variant, ColumnSchema.android, *android);
+    CompileIphoneRules(ColumnSchema.iphone, *apple);
+    const ColumnRules& rules = iphone ? apple->columns : *android;
+    const AndroidContentCheck contentCheck(variant, ColumnSchema.android);
+    const auto header = std::make_unique<CandidateHeader>();
+    std::vector<AcceptedCandidate> accepted;
+    const std::int64_t pages = pageSize == 0 ? 0 : buffer.fileLength / pageSize;
+    for (std::int64_t page = 0; page < pages; ++page) {
+        const std::int64_t limit = pageSize - (page == pages - 1 ? 32 : 23);
+        for (std::int64_t offset = 0; offset < limit;) {
+            const std::int64_t x = page * pageSize + offset;
+            const bool ok = MatchCandidateByColumn(buffer, x, rules, *header) &&
+                            (iphone || !contentCheck.Refuses(buffer, *header));
+            if (ok) {
+                accepted.push_back({x, header->remnantLength});
+            }
+            offset += ok ? 22 : 1;
+        }
+    }
+    return accepted;
+}
+
+// Zero runs of every length around the header's (C bytes for C columns), in mid page,
+// across a page end, at the last page's limit and at the file's end, among other bytes:
+// every way of marking accepts what the position-by-position walk does. The layouts
+// include tables whose first three columns take NULL, so that an all-zero header gets
+// past the marking and is refused by a later column, and one that accepts it.
+TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
+{
+    using recovery_test::Column;
+    struct Layout { CallLogVariant variant; std::vector<Column> columns; };
+    const std::vector<Column> calls60 = {
+        {"_id", "INTEGER"}, {"number", "TEXT"}, {"presentation", "INTEGER"},
+        {"date", "INTEGER"}, {"duration", "INTEGER"}, {"type", "INTEGER"}, {"name", "TEXT"}};
+    const std::vector<Layout> layouts = {
+        {kContacts, CallsColumns()},
+        {kContacts, calls60},
+        {CallLogVariant::AndroidCallDb, CallsColumns()},
+        {CallLogVariant::AndroidLogsDb, {{"_id", "INTEGER"}, {"number", "TEXT"},
+                                         {"address", "TEXT"}, {"new", "INTEGER"},
+                                         {"logtype", "INTEGER"}, {"date", "INTEGER"}}},
+        {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"is_read", "INTEGER"},
+                     {"numbertype", "INTEGER"}, {"number", "TEXT"}, {"state", "INTEGER"},
+                     {"date", "INTEGER"}}},
+        {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"number", "TEXT"}}},
+        {CallLogVariant::IphoneStoredata,
+         {{"z_pk", "INTEGER"}, {"z_ent", "INTEGER"}, {"zanswered", "INTEGER"},
+          {"zdate", "TIMESTAMP"}, {"zduration", "FLOAT"}, {"zaddress", "BLOB"}}},
+        {CallLogVariant::IphoneStoredata,
+         {{"z_pk", "INTEGER"}, {"z_opt", "INTEGER"}, {"zcalltype", "INTEGER"},
+          {"zread", "INTEGER"}, {"zduration", "FLOAT"}, {"zlocation", "VARCHAR"},
+          {"zdate", "TIMESTAMP"}}},
+    };
+    const ColumnSchemaFamily savedIphone = ColumnSchema.iphone;
+    constexpr std::int64_t kPage = 512;
+    constexpr std::int64_t kFileLength = 4 * kPage + 100;   // four whole pages and a tail
+    const unsigned char kOther[] = {0x01, 0x02, 0x05, 0x07, 0x08, 0x09, 0x0F, 0x11, 0x81};
+    std::mt19937 random(11);
+    for (const Layout& layout : layouts) {
+        const bool iphone = layout.variant == CallLogVariant::IphoneStoredata;
+        SetSchema(iphone ? ColumnSchema.iphone : ColumnSchema.android, layout.columns);
+        const std::int64_t columns = static_cast<std::int64_t>(layout.columns.size());
+        for (std::int64_t length = std::max<std::int64_t>(1, columns - 3); length <= columns + 3;
+             ++length) {
+            const std::int64_t starts[] = {kPage + 100, 2 * kPage - length, 3 * kPage - 25,
+                                           4 * kPage - 32 - length / 2, kFileLength - length};
+            for (const std::int64_t start : starts) {
+                RawImage image(kFileLength, static_cast<std::uint32_t>(kPage), kFiller);
+                for (std::int64_t i = 18; i < kFileLength; ++i) {
+                    image.Put(i, {kOther[random() % sizeof kOther]});
+                }
+                image.Put(start, std::vector<unsigned char>(static_cast<std::size_t>(length), 0));
+                const std::vector<AcceptedCandidate> expected =
+                    AcceptedPositionByPosition(image.View(), layout.variant);
+                for (const CandidateBlockKind kind :
+                     {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2,
+                      CandidateBlockKind::Ssse3, CandidateBlockKind::Avx2}) {
+                    if (!SetCandidateBlockKind(kind)) {
+                        continue;
+                    }
+                    const std::vector<AcceptedCandidate> got =
+                        ListAcceptedCandidates(image.View(), layout.variant);
+                    ASSERT_EQ(got.size(), expected.size())
+                        << columns << " columns, run of " << length << " at " << start;
+                    for (std::size_t k = 0; k < got.size(); ++k) {
+                        ASSERT_EQ(got[k].position, expected[k].position) << k;
+                        ASSERT_EQ(got[k].remnantLength, expected[k].remnantLength) << k;
+                    }
+                }
+            }
+        }
+    }
+    SetCandidateBlockKind(CandidateBlockKind::Best);
+    ColumnSchema.iphone = savedIphone;
 }
 
 // Random headers of mostly one-byte varints: the branch-free reading agrees with the
