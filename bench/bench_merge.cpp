@@ -86,20 +86,22 @@ void RunMerge(benchmark::State& state, const bench::Zone& zone, const char* name
 
 int main(int argc, char** argv)
 {
-    for (const bench::Zone& zone : bench::kZones) {
-        const std::string tz = std::string("/") + zone.label;
-        benchmark::RegisterBenchmark(("merge/100k_all_duplicates_of_100k_live" + tz).c_str(),
-                                     [zone](benchmark::State& s) {
-                                         RunMerge(s, zone, "merge, 100,000 x 100,000 live",
-                                                  100000, 100000, 0);
-                                     })
-            ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-        benchmark::RegisterBenchmark(("merge/100k_half_new_against_50k_live" + tz).c_str(),
-                                     [zone](benchmark::State& s) {
-                                         RunMerge(s, zone, "merge, 100,000 (half new) x 50,000 live",
-                                                  50000, 50000, 50000);
-                                     })
-            ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+    struct Case { const char* id; const char* name; int live; int duplicates; int fresh; };
+    static const Case kCases[] = {
+        {"merge/100k_all_duplicates_of_100k_live", "merge, 100,000 x 100,000 live", 100000,
+         100000, 0},
+        {"merge/100k_half_new_against_50k_live", "merge, 100,000 (half new) x 50,000 live",
+         50000, 50000, 50000},
+    };
+    for (const Case& c : kCases) {
+        for (const bench::Zone& zone : bench::kZones) {
+            benchmark::RegisterBenchmark((std::string(c.id) + "/" + zone.label).c_str(),
+                                         [c, zone](benchmark::State& s) {
+                                             RunMerge(s, zone, c.name, c.live, c.duplicates,
+                                                      c.fresh);
+                                         })
+                ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+        }
     }
     return bench::RunAndSummarize(argc, argv);
 }

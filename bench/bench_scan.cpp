@@ -281,8 +281,12 @@ void RegisterAll()
 {
     using fixtures::AndroidLayout;
     using fixtures::AndroidLayoutColumns;
-    Register("floor/100MB", [](benchmark::State& s) { BM_Floor(s, LargeFile(), "memchr floor, 100 MB file"); }, 5);
-    Register("floor/4MB", [](benchmark::State& s) { BM_Floor(s, PhoneFile(), "memchr floor, 4 MB file"); }, 20);
+    Register("floor/100MB", [](benchmark::State& s) {
+        BM_Floor(s, LargeFile(), "memchr floor, 100 MB file");
+    }, 5);
+    Register("floor/4MB", [](benchmark::State& s) {
+        BM_Floor(s, PhoneFile(), "memchr floor, 4 MB file");
+    }, 20);
     for (const bench::Zone& zone : bench::kZones) {
         const std::string tz = std::string("/") + zone.label;
         Register("count_pass/100MB" + tz, [zone](benchmark::State& s) {

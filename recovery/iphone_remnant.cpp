@@ -146,7 +146,9 @@ void DecodeIphoneFields(const RawBuffer& buffer, const IphoneRules& rules,
         case Role::Duration:
             record.duration = DurationTextOfColumn(column.SerialType(), column.Content(buffer));
             break;
-        case Role::Number: ContentText(column.Content(buffer), rules.encoding, record.number); break;
+        case Role::Number:
+            ContentText(column.Content(buffer), rules.encoding, record.number);
+            break;
         case Role::Skipped: break;
         }
     }

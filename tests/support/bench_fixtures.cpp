@@ -68,7 +68,8 @@ void AppendZeros(const std::string& utf8Path, std::int64_t zeroBytes)
     std::ofstream out(utf8Path, std::ios::binary | std::ios::app);
     const std::vector<char> zeros(std::size_t{1} << 20, 0);
     for (std::int64_t left = zeroBytes; left > 0 && out;) {
-        const std::int64_t piece = std::min<std::int64_t>(left, static_cast<std::int64_t>(zeros.size()));
+        const std::int64_t piece =
+            std::min<std::int64_t>(left, static_cast<std::int64_t>(zeros.size()));
         out.write(zeros.data(), static_cast<std::streamsize>(piece));
         left -= piece;
     }
