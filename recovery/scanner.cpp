@@ -4,8 +4,10 @@
 
 #include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "platform/file.h"
 #include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
@@ -131,6 +133,19 @@ std::int32_t Walk(const RawBuffer& buffer, CallLogVariant variant, const WalkOut
     return 0;
 }
 
+// Room for the fill pass's `count` candidates. Memory exhausted is the framework's
+// CMemoryException, as for the raw buffer.
+std::vector<AcceptedCandidate> RoomForCandidates(std::int32_t count)
+{
+    std::vector<AcceptedCandidate> accepted;
+    try {
+        accepted.reserve(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
+    return accepted;
+}
+
 }  // namespace
 
 CallLogVariant ScanVariantOf(const std::string& path)
@@ -188,8 +203,7 @@ void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, std::string pat
         counter = WalkRawBuffer(raw.View(), variant, nullptr, 0, nullptr);
         return;
     }
-    std::vector<AcceptedCandidate> accepted;
-    accepted.reserve(static_cast<std::size_t>(requested));
+    std::vector<AcceptedCandidate> accepted = RoomForCandidates(requested);
     const std::int32_t found = WalkRawBuffer(raw.View(), variant, &accepted, requested, mainWindow);
     RemnantRecords records(raw.View(), variant, accepted);
     MergeRecoveredRecords(mainWindow, records, requested);
