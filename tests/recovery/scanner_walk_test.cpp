@@ -269,21 +269,47 @@ std::vector<AcceptedCandidate> AcceptedPositionByPosition(const RawBuffer& buffe
     return accepted;
 }
 
+// Every way of marking this CPU runs accepts at the same positions, with the same
+// remnant lengths, as the position-by-position walk.
+void ExpectPlainWalkAcceptance(const RawImage& image, CallLogVariant variant,
+                               const std::string& what)
+{
+    const std::vector<AcceptedCandidate> expected =
+        AcceptedPositionByPosition(image.View(), variant);
+    for (const CandidateBlockKind kind : {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2,
+                                          CandidateBlockKind::Ssse3, CandidateBlockKind::Avx2}) {
+        if (!SetCandidateBlockKind(kind)) {
+            continue;
+        }
+        const std::vector<AcceptedCandidate> got = ListAcceptedCandidates(image.View(), variant);
+        ASSERT_EQ(got.size(), expected.size()) << what << ", kind " << static_cast<int>(kind);
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            ASSERT_EQ(got[k].position, expected[k].position) << what << ", candidate " << k;
+            ASSERT_EQ(got[k].remnantLength, expected[k].remnantLength) << what;
+        }
+    }
+    SetCandidateBlockKind(CandidateBlockKind::Best);
+}
+
 // Zero runs of every length around the header's (C bytes for C columns), in mid page,
-// across a page end, at the last page's limit and at the file's end, among other bytes:
-// every way of marking accepts what the position-by-position walk does. The layouts
-// include tables whose first three columns take NULL, so that an all-zero header gets
-// past the marking and is refused by a later column, and one that accepts it.
+// across a page end, at the last page's limit and at the file's end (with a tail after
+// the last whole page, and without), among other bytes: accepted as the plain walk
+// accepts them. The layouts include tables whose first three columns take NULL, so that
+// an all-zero header gets past the marking and is refused by a later column (one of
+// them wider than the 32 untested bytes at the end of the last page), and one that
+// accepts it.
 TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
 {
     using recovery_test::Column;
     struct Layout { CallLogVariant variant; std::vector<Column> columns; };
-    const std::vector<Column> calls60 = {
-        {"_id", "INTEGER"}, {"number", "TEXT"}, {"presentation", "INTEGER"},
-        {"date", "INTEGER"}, {"duration", "INTEGER"}, {"type", "INTEGER"}, {"name", "TEXT"}};
+    std::vector<Column> wide(39, Column{"state", "INTEGER"});
+    wide.front() = {"_id", "INTEGER"};
+    wide.push_back({"date", "INTEGER"});
     const std::vector<Layout> layouts = {
         {kContacts, CallsColumns()},
-        {kContacts, calls60},
+        {kContacts, {{"_id", "INTEGER"}, {"number", "TEXT"}, {"presentation", "INTEGER"},
+                     {"date", "INTEGER"}, {"duration", "INTEGER"}, {"type", "INTEGER"},
+                     {"name", "TEXT"}}},
         {CallLogVariant::AndroidCallDb, CallsColumns()},
         {CallLogVariant::AndroidLogsDb, {{"_id", "INTEGER"}, {"number", "TEXT"},
                                          {"address", "TEXT"}, {"new", "INTEGER"},
@@ -291,6 +317,7 @@ TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
         {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"is_read", "INTEGER"},
                      {"numbertype", "INTEGER"}, {"number", "TEXT"}, {"state", "INTEGER"},
                      {"date", "INTEGER"}}},
+        {kContacts, wide},
         {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"number", "TEXT"}}},
         {CallLogVariant::IphoneStoredata,
          {{"z_pk", "INTEGER"}, {"z_ent", "INTEGER"}, {"zanswered", "INTEGER"},
@@ -302,7 +329,6 @@ TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
     };
     const ColumnSchemaFamily savedIphone = ColumnSchema.iphone;
     constexpr std::int64_t kPage = 512;
-    constexpr std::int64_t kFileLength = 4 * kPage + 100;   // four whole pages and a tail
     const unsigned char kOther[] = {0x01, 0x02, 0x05, 0x07, 0x08, 0x09, 0x0F, 0x11, 0x81};
     std::mt19937 random(11);
     for (const Layout& layout : layouts) {
@@ -311,35 +337,26 @@ TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
         const std::int64_t columns = static_cast<std::int64_t>(layout.columns.size());
         for (std::int64_t length = std::max<std::int64_t>(1, columns - 3); length <= columns + 3;
              ++length) {
-            const std::int64_t starts[] = {kPage + 100, 2 * kPage - length, 3 * kPage - 25,
-                                           4 * kPage - 32 - length / 2, kFileLength - length};
-            for (const std::int64_t start : starts) {
-                RawImage image(kFileLength, static_cast<std::uint32_t>(kPage), kFiller);
-                for (std::int64_t i = 18; i < kFileLength; ++i) {
-                    image.Put(i, {kOther[random() % sizeof kOther]});
-                }
-                image.Put(start, std::vector<unsigned char>(static_cast<std::size_t>(length), 0));
-                const std::vector<AcceptedCandidate> expected =
-                    AcceptedPositionByPosition(image.View(), layout.variant);
-                for (const CandidateBlockKind kind :
-                     {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2,
-                      CandidateBlockKind::Ssse3, CandidateBlockKind::Avx2}) {
-                    if (!SetCandidateBlockKind(kind)) {
-                        continue;
+            for (const std::int64_t tail : {100, 0}) {
+                const std::int64_t fileLength = 4 * kPage + tail;
+                for (const std::int64_t start :
+                     {kPage + 100, 2 * kPage - length, 3 * kPage - 25,
+                      4 * kPage - 32 - length / 2, fileLength - length}) {
+                    RawImage image(fileLength, static_cast<std::uint32_t>(kPage), kFiller);
+                    for (std::int64_t i = 18; i < fileLength; ++i) {
+                        image.Put(i, {kOther[random() % sizeof kOther]});
                     }
-                    const std::vector<AcceptedCandidate> got =
-                        ListAcceptedCandidates(image.View(), layout.variant);
-                    ASSERT_EQ(got.size(), expected.size())
-                        << columns << " columns, run of " << length << " at " << start;
-                    for (std::size_t k = 0; k < got.size(); ++k) {
-                        ASSERT_EQ(got[k].position, expected[k].position) << k;
-                        ASSERT_EQ(got[k].remnantLength, expected[k].remnantLength) << k;
-                    }
+                    image.Put(start,
+                              std::vector<unsigned char>(static_cast<std::size_t>(length), 0));
+                    ExpectPlainWalkAcceptance(image, layout.variant,
+                                              std::to_string(columns) + " columns, " +
+                                                  std::to_string(length) + " zeros at " +
+                                                  std::to_string(start) + " of " +
+                                                  std::to_string(fileLength));
                 }
             }
         }
     }
-    SetCandidateBlockKind(CandidateBlockKind::Best);
     ColumnSchema.iphone = savedIphone;
 }
 
