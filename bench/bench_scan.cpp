@@ -12,7 +12,9 @@
 //  - 100 MB of zeros behind a valid header (a 6.0 calls table), count pass and whole
 //    Recover, against the 100 MB file; and the count pass with a table whose first
 //    columns all take NULL, so that an all-zero header gets past the marking.
-//  - The memory each Recover adds at its peak, beside the file's size.
+//  - The memory each Recover adds at its peak, beside the file's size, measured in a
+//    fresh process (this program run again with --peak-of-recover), whose heap holds no
+//    freed memory that the Recover could reuse unseen.
 // The files are built once in /tmp/peldmark-bench-scan and kept for later runs.
 #include <benchmark/benchmark.h>
 
@@ -245,16 +247,29 @@ private:
     int m_live = 0;
 };
 
-void BM_Recover(benchmark::State& state, const bench::Zone& zone, const std::string& path,
-                bool keepLiveRows, const std::string& floorPath, const std::string& name)
+// The child's side of the peak memory of a Recover: the main window loaded as for the
+// benchmark in this fresh process, then one Recover, whose peak is printed.
+const char kPeakOfRecover[] = "--peak-of-recover";
+
+int PrintPeakOfRecover(const std::string& path, bool keepLiveRows, const bench::Zone& zone)
 {
     bench::UseZone(zone);
     LoadedMainWindow main(path, keepLiveRows);
-    // Once untimed for the peak memory: resetting the mark costs time of its own.
-    main.PutBack();
     const bench::PeakMemory memory;
     main.Recover(path);
-    const double peak = static_cast<double>(memory.Bytes());
+    std::printf("peak %lld\n", static_cast<long long>(memory.Bytes()));
+    return 0;
+}
+
+void BM_Recover(benchmark::State& state, const bench::Zone& zone, const std::string& path,
+                bool keepLiveRows, const std::string& floorPath, const std::string& name)
+{
+    const double peak = static_cast<double>(bench::PeakInFreshProcess(
+        std::string(kPeakOfRecover) + " '" + path + "' " + (keepLiveRows ? "1 " : "0 ") +
+        zone.label));
+    bench::UseZone(zone);
+    LoadedMainWindow main(path, keepLiveRows);
+    main.Recover(path);
     const int appended = main.Appended();
     const double best = bench::BestSeconds(state, [&] { main.PutBack(); },
                                            [&] { main.Recover(path); });
@@ -325,6 +340,11 @@ void RegisterAll()
 
 int main(int argc, char** argv)
 {
+    constexpr int kPeakArguments = 5;   // the flag, the path, keep live rows, the zone
+    if (argc == kPeakArguments && std::strcmp(argv[1], kPeakOfRecover) == 0) {
+        return PrintPeakOfRecover(argv[2], std::strcmp(argv[3], "1") == 0,
+                                  bench::ZoneLabelled(argv[4]));
+    }
     RegisterAll();
     return bench::RunAndSummarize(argc, argv);
 }

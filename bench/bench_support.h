@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace bench {
 
 // TZ unset is how users run the program: glibc then consults /etc/localtime for the
@@ -27,6 +29,17 @@ struct Zone
     const char* tz;   // null: unset
 };
 inline const Zone kZones[] = {{"TZ=unset", nullptr}, {"TZ=CST-8", "CST-8"}};
+
+// The zone with that label; the first when none has it.
+inline const Zone& ZoneLabelled(const std::string& label)
+{
+    for (const Zone& zone : kZones) {
+        if (label == zone.label) {
+            return zone;
+        }
+    }
+    return kZones[0];
+}
 
 // Sets the zone for every conversion that follows.
 inline void UseZone(const Zone& zone)
@@ -41,7 +54,9 @@ inline void UseZone(const Zone& zone)
 
 // The resident memory a piece of work adds at its peak: the kernel's high-water mark
 // (VmHWM) when it is done, less the resident size before it, the mark having been reset
-// to that size by writing 5 to /proc/self/clear_refs. Construct it right before the work.
+// to that size by writing 5 to /proc/self/clear_refs. Construct it right before the work,
+// in a process whose heap holds no freed memory the work could reuse unseen (a fresh
+// one: see PeakInFreshProcess).
 class PeakMemory
 {
 public:
@@ -73,6 +88,29 @@ private:
     }
     std::int64_t m_before = -1;
 };
+
+// Runs this program again as `command` (its own path is prepended) and returns the
+// number the child prints after "peak ": the peak memory of a piece of work measured in
+// a fresh process. -1 when the child gives none.
+inline std::int64_t PeakInFreshProcess(const std::string& command)
+{
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return -1;
+    }
+    FILE* child = popen(("'" + std::string(self) + "' " + command).c_str(), "r");
+    if (child == nullptr) {
+        return -1;
+    }
+    long long bytes = -1;
+    char line[256];
+    while (std::fgets(line, sizeof line, child) != nullptr) {
+        std::sscanf(line, "peak %lld", &bytes);
+    }
+    pclose(child);
+    return bytes;
+}
 
 // Times `work` once per iteration of `state` (`prepare` runs before each, untimed) and
 // returns the best time in seconds: on a shared machine the figure least disturbed.
