@@ -91,7 +91,7 @@ __attribute__((target("ssse3"))) __m128i Refused128(__m128i bytes, __m128i lowTa
     return _mm_andnot_si128(bytes, _mm_cmpeq_epi8(hit, _mm_setzero_si128()));
 }
 
-__m128i Load128(const unsigned char* at)
+__attribute__((target("ssse3"))) __m128i Load128(const unsigned char* at)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
 }
@@ -135,7 +135,8 @@ __attribute__((target("avx2"))) __m256i Load256(const unsigned char* at)
 // A column's low-nibble table in both 128-bit lanes.
 __attribute__((target("avx2"))) __m256i Table256(const unsigned char* lowNibble)
 {
-    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowNibble)));
+    const __m128i table = _mm_load_si128(reinterpret_cast<const __m128i*>(lowNibble));
+    return _mm256_broadcastsi128_si256(table);
 }
 
 // The SSSE3 test on 32 offsets; the tables are repeated in both 128-bit lanes because
@@ -153,9 +154,10 @@ __attribute__((target("avx2"))) void Avx2Mark(const CandidateBlocks::Tables& tab
         const __m256i b1 = Load256(at + 1);
         const __m256i b2 = Load256(at + 2);
         const __m256i b3 = Load256(at + 3);
+        const __m256i refusedFirstTwo =
+            _mm256_or_si256(Refused256(b1, first), _mm256_andnot_si256(b1, Refused256(b2, second)));
         const __m256i refused = _mm256_or_si256(
-            _mm256_or_si256(Refused256(b1, first), _mm256_andnot_si256(b1, Refused256(b2, second))),
-            _mm256_andnot_si256(_mm256_or_si256(b1, b2), Refused256(b3, third)));
+            refusedFirstTwo, _mm256_andnot_si256(_mm256_or_si256(b1, b2), Refused256(b3, third)));
         const __m256i candidates =
             _mm256_andnot_si256(refused, _mm256_cmpeq_epi8(b0, _mm256_setzero_si256()));
         words[block / CandidateBlocks::kBlockBytes] =
