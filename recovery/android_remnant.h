@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "reader/call_log_variant.h"
@@ -67,27 +69,49 @@ class AndroidRecordDecoder
 public:
     AndroidRecordDecoder(TextEncoding encoding, const ColumnSchemaFamily& schema, CWnd* owner);
 
-    // Fills name, callTime, callType, duration, number and location of `record` from
-    // the accepted candidate `header` (read with the rules of the schema), and shows
-    // every decoded name (empty ones too) in a message box with OK and Cancel owned by
-    // the owner (none when it is null). Cancel ends the boxes for the rest of this
-    // decoder's life, that is of one recovery. Content outside the raw buffer reads as
-    // empty. Never rejects.
+    // Sets the texts of `record` that `fields` (RecordField bits) names and the table has
+    // a column for, from the accepted candidate `header` (read with the rules of the
+    // schema); texts without a column are left as they are. Shows nothing. Content
+    // outside the raw buffer reads as empty. Never rejects.
+    void Decode(const RawBuffer& buffer, const CandidateHeader& header, unsigned fields,
+                CallRecord& record);
+
+    // True while names are to be shown: an owner was given, the user has cancelled no
+    // name box, and the table has a "name" column.
+    bool ShowsNames() const { return m_owner != nullptr && m_hasName; }
+
+    // Shows the text of every "name" column of the candidate (empty ones too), in column
+    // order, in a message box with OK and Cancel owned by the owner. Cancel ends the
+    // boxes for the rest of this decoder's life, that is of one recovery.
+    void ShowNames(const RawBuffer& buffer, const CandidateHeader& header);
+
+    // All six texts, with the name boxes: ShowNames, then Decode of every field.
     void Decode(const RawBuffer& buffer, const CandidateHeader& header, CallRecord& record);
 
     enum class Role : unsigned char { Skipped, Name, Date, Type, Duration, Number, Location };
 
 private:
-    std::string Text(const ContentView& content);
-    void ShowName(const std::string& name);
+    void Text(const ContentView& content, std::string& text);
+
+    // The columns that decode into some text, in column order.
+    struct RoleColumn
+    {
+        std::int32_t column;
+        Role role;
+    };
 
     TextEncoding m_encoding;
     CWnd* m_owner;   // null once the user cancelled a name box
-    Role m_roles[kColumnSchemaCapacity];
+    bool m_hasName = false;
+    RoleColumn m_columns[kColumnSchemaCapacity];
+    std::int32_t m_columnCount = 0;
+    std::string m_name;   // the name being shown; its buffer is reused
     // Converted texts by their content bytes: a scan meets the same names and places
     // again and again, and the conversion to code page 936 depends on the bytes alone.
-    // Bounded; texts past the bound are converted every time.
-    std::unordered_map<std::string, std::string> m_texts;
+    // The keys view the bytes kept in m_keyBytes (whose strings never move), so a lookup
+    // builds no string. Bounded; texts past the bound are converted every time.
+    std::deque<std::string> m_keyBytes;
+    std::unordered_map<std::string_view, std::string> m_texts;
 };
 
 // One candidate decoded as AndroidRecordDecoder does it, in the buffer's encoding.

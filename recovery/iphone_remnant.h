@@ -38,6 +38,12 @@ struct IphoneRules
 };
 void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules);
 
+// Sets the texts of `record` that `fields` (RecordField bits) names and the table has a
+// column for, from the accepted candidate `header`; other texts (the name always) are
+// left as they are, and so is the call type when neither call-type column decides it.
+void DecodeIphoneFields(const RawBuffer& buffer, const IphoneRules& rules,
+                        const CandidateHeader& header, unsigned fields, CallRecord& record);
+
 // Tests the candidate at raw-buffer index `position` by the frame and the rules above.
 // On acceptance sets *remnantLength (R, 64-bit) and, when `record` is not null, decodes
 // into it (its name is never written; texts no column supplies keep what they held). A

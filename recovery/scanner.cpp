@@ -2,14 +2,18 @@
 // candidate test per position, and the two-pass protocol (see scanner.h).
 #include "recovery/scanner.h"
 
+#include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "platform/file.h"
 #include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
 #include "recovery/merge.h"
 #include "recovery/raw_file.h"
+#include "recovery/remnant_records.h"
 
 namespace {
 
@@ -20,12 +24,15 @@ constexpr std::uint32_t kSmallestPageSize = 512;
 constexpr std::uint32_t kLargestPageSize = 65536;
 
 // Calls test(position, acceptedSoFar) at every walked position that CandidateBlocks
-// marks (every other position is rejected by its first three bytes, exactly as the test
-// would reject it) and returns the number accepted.
+// marks and the ZeroRunFilter leaves (every other position is rejected by its first
+// three bytes, or as an all-zero header, exactly as the test would reject it) and
+// returns the number accepted.
 template <typename Test>
-std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
-                       const CandidateBlocks& blocks, Test&& test)
+std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const ColumnRules& rules,
+                       Test&& test)
 {
+    const CandidateBlocks blocks(rules);
+    ZeroRunFilter zeroRuns(buffer, rules);
     const std::int64_t pageCount = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
     constexpr std::int64_t kWordBytes = CandidateBlocks::kBlockBytes;
@@ -34,13 +41,14 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
         const std::int64_t base = page * pageSize;
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
-        // Marking reads up to offset limit + 32 at most: with limit <= P - 23 that is
-        // inside the next page, and with limit <= P - 32 on the last whole page at most
-        // the byte at index F (the terminating zero), so always inside the buffer.
+        // Marking reads up to offset 32 * ceil(limit / 32) + 2: P + 2 with limit = P - 23,
+        // inside the next page, and P - 30 with limit = P - 32 on the last whole page
+        // (P is a multiple of 32), so always inside the buffer.
         blocks.Mark(buffer.data + base, limit, words);
         std::int64_t next = 0;   // the first offset an acceptance has not skipped
         for (std::int64_t word = 0; word * kWordBytes < limit; ++word) {
-            for (std::uint32_t marks = words[word]; marks != 0; marks &= marks - 1) {
+            std::uint32_t marks = zeroRuns.Unrefused(base + word * kWordBytes, words[word]);
+            for (; marks != 0; marks &= marks - 1) {
                 const std::int64_t at = word * kWordBytes + __builtin_ctz(marks);
                 if (at < next || at >= limit) {
                     continue;
@@ -55,19 +63,13 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
     return accepted;
 }
 
-std::int32_t OverlongFlag(std::int64_t remnantLength, std::int64_t pageSize)
-{
-    return remnantLength > pageSize - kOverlongMargin ? 1 : 0;
-}
-
-// What one walk produces beside its count: decoded records (fill pass) and/or the list
-// of accepted candidates.
+// What one walk produces beside its count: the accepted candidates (the first
+// `capacity` of them), with the Android names shown as the fill pass shows them.
 struct WalkOutput
 {
-    CallRecord* records = nullptr;   // the first `recordCapacity` accepted are decoded here
-    std::int32_t recordCapacity = 0;
-    CWnd* owner = nullptr;           // of the Android name boxes
-    std::vector<AcceptedCandidate>* listed = nullptr;
+    std::vector<AcceptedCandidate>* accepted = nullptr;
+    std::int32_t capacity = 0;
+    CWnd* owner = nullptr;   // of the Android name boxes
 };
 
 std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLogVariant variant,
@@ -78,21 +80,20 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     CompileAndroidRules(variant, schema, *rules);
     const auto header = std::make_unique<CandidateHeader>();
     const auto contentCheck = std::make_unique<AndroidContentCheck>(variant, schema);
-    const CandidateBlocks blocks(*rules);
-    AndroidRecordDecoder decoder(AndroidTextEncoding(buffer, variant), schema, out.owner);
-    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = out.records != nullptr && k < out.recordCapacity;
+    AndroidRecordDecoder names(AndroidTextEncoding(buffer, variant), schema, out.owner);
+    return WalkPages(buffer, pageSize, *rules, [&](std::int64_t position, std::int32_t k) {
+        const bool kept = out.accepted != nullptr && k < out.capacity;
+        const bool showName = kept && names.ShowsNames();
         if (!MatchCandidate(buffer, position, *rules, *header,
-                            filling || contentCheck->Needed()) ||
+                            showName || contentCheck->Needed()) ||
             contentCheck->Refuses(buffer, *header)) {
             return false;
         }
-        if (filling) {
-            decoder.Decode(buffer, *header, out.records[k]);
-            out.records[k].overlong = OverlongFlag(header->remnantLength, pageSize);
+        if (showName) {
+            names.ShowNames(buffer, *header);
         }
-        if (out.listed != nullptr) {
-            out.listed->push_back({position, header->remnantLength});
+        if (kept) {
+            out.accepted->push_back({position, header->remnantLength});
         }
         return true;
     });
@@ -102,21 +103,14 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const Wa
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
-    rules->encoding = ReadTextEncoding(buffer, TextEncoding::Utf8);
     const auto header = std::make_unique<CandidateHeader>();
-    const CandidateBlocks blocks(rules->columns);
-    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = out.records != nullptr && k < out.recordCapacity;
+    return WalkPages(buffer, pageSize, rules->columns, [&](std::int64_t position, std::int32_t k) {
         std::int64_t remnantLength = 0;
-        if (!MatchIphoneRecord(filling ? &out.records[k] : nullptr, position, &remnantLength,
-                               buffer, *rules, *header)) {
+        if (!MatchIphoneRecord(nullptr, position, &remnantLength, buffer, *rules, *header)) {
             return false;
         }
-        if (filling) {
-            out.records[k].overlong = OverlongFlag(remnantLength, pageSize);
-        }
-        if (out.listed != nullptr) {
-            out.listed->push_back({position, remnantLength});
+        if (out.accepted != nullptr && k < out.capacity) {
+            out.accepted->push_back({position, remnantLength});
         }
         return true;
     });
@@ -137,6 +131,19 @@ std::int32_t Walk(const RawBuffer& buffer, CallLogVariant variant, const WalkOut
         return WalkAndroid(buffer, pageSize, variant, out);
     }
     return 0;
+}
+
+// Room for the fill pass's `count` candidates. Memory exhausted is the framework's
+// CMemoryException, as for the raw buffer.
+std::vector<AcceptedCandidate> RoomForCandidates(std::int32_t count)
+{
+    std::vector<AcceptedCandidate> accepted;
+    try {
+        accepted.reserve(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
+    return accepted;
 }
 
 }  // namespace
@@ -165,12 +172,13 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer)
     return pageSize;
 }
 
-std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
-                           std::int32_t recordCapacity, CWnd* owner)
+std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant,
+                           std::vector<AcceptedCandidate>* accepted, std::int32_t capacity,
+                           CWnd* owner)
 {
     WalkOutput out;
-    out.records = records;
-    out.recordCapacity = recordCapacity;
+    out.accepted = accepted;
+    out.capacity = capacity;
     out.owner = owner;
     return Walk(buffer, variant, out);
 }
@@ -178,27 +186,26 @@ std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, Call
 std::vector<AcceptedCandidate> ListAcceptedCandidates(const RawBuffer& buffer,
                                                       CallLogVariant variant)
 {
-    std::vector<AcceptedCandidate> listed;
-    WalkOutput out;
-    out.listed = &listed;
-    Walk(buffer, variant, out);
-    return listed;
+    std::vector<AcceptedCandidate> accepted;
+    WalkRawBuffer(buffer, variant, &accepted, std::numeric_limits<std::int32_t>::max(), nullptr);
+    return accepted;
 }
 
+// The fill pass keeps the raw buffer until the merge is done: the merge decodes each
+// record's texts from it as far as it needs them, and nothing of a record but its
+// place and length is kept meanwhile.
 void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, std::string path)
 {
     const std::int32_t requested = counter;
-    RawFileBytes raw(path);
-    // Fill pass: N records of six empty texts and overlong 0, built before the walk.
-    std::vector<CallRecord> records(requested > 0 ? requested : 0);
-    const std::int32_t accepted =
-        WalkRawBuffer(raw.View(), ScanVariantOf(path), records.empty() ? nullptr : records.data(),
-                      static_cast<std::int32_t>(records.size()), mainWindow);
-    raw.Free();
-    if (!records.empty()) {
-        MergeRecoveredRecords(mainWindow, records.data(), requested);
-        records.clear();
-        records.shrink_to_fit();
+    const RawFileBytes raw(path);
+    const CallLogVariant variant = ScanVariantOf(path);
+    if (requested <= 0) {
+        counter = WalkRawBuffer(raw.View(), variant, nullptr, 0, nullptr);
+        return;
     }
-    counter = accepted;
+    std::vector<AcceptedCandidate> accepted = RoomForCandidates(requested);
+    const std::int32_t found = WalkRawBuffer(raw.View(), variant, &accepted, requested, mainWindow);
+    RemnantRecords records(raw.View(), variant, accepted);
+    MergeRecoveredRecords(mainWindow, records, requested);
+    counter = found;
 }
