@@ -27,17 +27,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/testing.h"
 #include "platform/ui/wnd.h"
-#include "recovery/main_window_ids.h"
-#include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
-#include "recovery/iphone_remnant.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
 #include "tests/recovery/reference_walk.h"
