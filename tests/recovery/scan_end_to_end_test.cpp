@@ -226,7 +226,8 @@ TEST_F(ScanEndToEnd, AndroidTextsInTheDatabasesOwnEncoding)
         fixtures::BuildOptions options;
         options.encoding = c.encoding;
         CheckRecovery(c.fileName, fixtures::GeneratedAndroidCalls(90),
-                      [&](const std::string& path, const std::vector<fixtures::AndroidCall>& calls) {
+                      [&](const std::string& path,
+                          const std::vector<fixtures::AndroidCall>& calls) {
                           fixtures::BuildAndroidDatabase(path, c.layout, calls, options);
                       },
                       true);

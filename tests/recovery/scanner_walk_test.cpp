@@ -22,6 +22,7 @@ using recovery_test::RawImage;
 using recovery_test::SetSchema;
 
 constexpr CallLogVariant kContacts = CallLogVariant::AndroidContacts2Db;
+constexpr CallLogVariant kLogs = CallLogVariant::AndroidLogsDb;
 // A filler no rule below takes for a candidate's next varint (a 2-byte integer in a
 // TEXT column is refused).
 constexpr unsigned char kFiller = 0x02;
@@ -210,7 +211,8 @@ TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
         RawImage image(4 * 512, 0x0200, kFiller);
         image.Put(512, c.r487);
         image.Put(2 * 512, c.r488);
-        const std::vector<AcceptedCandidate> listed = ListAcceptedCandidates(image.View(), c.variant);
+        const std::vector<AcceptedCandidate> listed =
+            ListAcceptedCandidates(image.View(), c.variant);
         std::vector<CallRecord> records(3);
         for (CallRecord& r : records) r.overlong = 7;
         const std::int32_t filled = FillPass(image, c.variant, records, 3);
@@ -282,8 +284,7 @@ TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
         {{0x00}, false},
     };
     RawImage image(2 * 512, 0x0200, kFiller);
-    const std::vector<std::int64_t> headerZeros = AcceptedPositions(image, CallLogVariant::AndroidLogsDb);
-    ASSERT_TRUE(headerZeros.empty());
+    ASSERT_TRUE(AcceptedPositions(image, kLogs).empty());
     std::vector<std::int64_t> expected;
     std::vector<std::string> expectedNumbers;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -299,10 +300,10 @@ TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
             expectedNumbers.push_back(std::string(1, number));
         }
     }
-    EXPECT_EQ(AcceptedPositions(image, CallLogVariant::AndroidLogsDb), expected);
-    EXPECT_EQ(Count(image, CallLogVariant::AndroidLogsDb), static_cast<std::int32_t>(expected.size()));
+    EXPECT_EQ(AcceptedPositions(image, kLogs), expected);
+    EXPECT_EQ(Count(image, kLogs), static_cast<std::int32_t>(expected.size()));
     std::vector<CallRecord> records(expected.size());
-    EXPECT_EQ(FillPass(image, CallLogVariant::AndroidLogsDb, records,
+    EXPECT_EQ(FillPass(image, kLogs, records,
                        static_cast<std::int32_t>(records.size())),
               static_cast<std::int32_t>(expected.size()));
     for (std::size_t k = 0; k < records.size(); ++k) {

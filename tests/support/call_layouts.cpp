@@ -285,7 +285,8 @@ void BuildIphoneDatabase(const std::string& utf8Path, IphoneLayout layout,
         columns.insert(columns.end(), {"ZCALL_CATEGORY", "ZHANDLE_TYPE", "ZSERVICE_PROVIDER"});
     auto insert = [&](Database& db, int i) {
         const IphoneCall& call = calls[static_cast<std::size_t>(i)];
-        std::vector<SqlValue> values = {options.firstRowid + i, kCallRecordEntity, 1, call.answered, 1, 0,
+        std::vector<SqlValue> values = {options.firstRowid + i, kCallRecordEntity, 1,
+                                        call.answered, 1, 0,
                                         call.originated, 1, call.date, call.duration,
                                         u8"cn", call.location, call.name, uniqueIdOf(i),
                                         call.address};
