@@ -24,7 +24,9 @@ namespace {
 
 constexpr int kCandidates = 100000;
 constexpr std::int64_t kPageSize = 4096;
-constexpr std::int64_t kRecordEvery = 32;   // 128 records a page, none past the limits
+constexpr std::int64_t kRecordEvery = 32;
+// Records a page: the last starts at offset 4032, below the last whole page's limit.
+constexpr std::int64_t kRecordsPerPage = (kPageSize - 32) / kRecordEvery;
 
 const std::vector<recovery_test::Column> kColumns = {
     {"_id", "INTEGER"}, {"number", "TEXT"},    {"date", "INTEGER"},
@@ -50,14 +52,15 @@ std::string Record(int i)
 // the others a record every 32 bytes until there are kCandidates.
 std::string GeneratedFile()
 {
-    const std::int64_t perPage = (kPageSize - 32) / kRecordEvery;
-    const std::int64_t pages = 1 + (kCandidates + perPage - 1) / perPage;
+    const std::int64_t pages = 1 + (kCandidates + kRecordsPerPage - 1) / kRecordsPerPage;
     std::string file(static_cast<std::size_t>(pages * kPageSize), '\x01');
     file[16] = static_cast<char>(kPageSize >> 8);
     file[17] = 0;
     for (int i = 0; i < kCandidates; ++i) {
-        const std::int64_t at = kPageSize * (1 + i / perPage) + kRecordEvery * (i % perPage);
-        file.replace(static_cast<std::size_t>(at), 31, Record(i));
+        const std::int64_t at =
+            kPageSize * (1 + i / kRecordsPerPage) + kRecordEvery * (i % kRecordsPerPage);
+        const std::string record = Record(i);
+        file.replace(static_cast<std::size_t>(at), record.size(), record);
     }
     return file;
 }
