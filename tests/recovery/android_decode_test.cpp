@@ -127,12 +127,59 @@ TEST(DecodeAndroidRecord, DurationRule)
         {{0x08}, {}, "0秒"},
         {{0x09}, {}, "1秒"},
         {{0x06}, {0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x05}, "5秒"},   // low 32 bits
+        {{0x02}, {0x7F, 0xFF}, "32767秒"},
+        {{0x03}, {0x00, 0x80, 0x00}, "32768秒"},
+        {{0x04}, {0x00, 0x01, 0x00, 0x00}, "65536秒"},
+        {{0x04}, {0x7F, 0xFF, 0xFF, 0xFF}, "2147483647秒"},
     };
     for (const Case& c : cases) {
         Bytes content = date;
         content.push_back(0x01);
         content.insert(content.end(), c.content.begin(), c.content.end());
         EXPECT_EQ(DecodeNumbers({0x05, 0x01, c.durationType[0]}, content).duration, c.duration);
+    }
+}
+
+// Every decoded name gets its box, the empty one too: NULL in contacts2.db, the empty
+// text in call.db.
+TEST(DecodeAndroidRecord, NameBoxAlsoForAnEmptyName)
+{
+    const std::vector<recovery_test::Column> columns = {{"_id", "INTEGER"}, {"name", "TEXT"}};
+    const struct { CallLogVariant variant; Bytes bytes; } cases[] = {
+        {CallLogVariant::AndroidContacts2Db, {0x00, 0x00}},
+        {CallLogVariant::AndroidCallDb, {0x00, 0x0D}},
+    };
+    for (const auto& c : cases) {
+        ScopedModalUi modal;
+        CWnd owner;
+        EXPECT_EQ(Decode(c.variant, columns, c.bytes, &owner).name, "");
+        ASSERT_EQ(modal.ui.messageBoxes.size(), 1u) << static_cast<int>(c.variant);
+        EXPECT_EQ(modal.ui.messageBoxes[0].text, "");
+        EXPECT_EQ(modal.ui.messageBoxes[0].owner, &owner);
+    }
+}
+
+// The header's text encoding (offset 56) decides; where it names none of 1, 2, 3,
+// call.db is UTF-16LE and the others UTF-8.
+TEST(AndroidTextEncoding, FromTheHeaderElseByVariant)
+{
+    constexpr TextEncoding kUtf8 = TextEncoding::Utf8;
+    constexpr TextEncoding kLe = TextEncoding::Utf16Le;
+    constexpr TextEncoding kBe = TextEncoding::Utf16Be;
+    const struct { Bytes field; TextEncoding callDb, others; } cases[] = {
+        {{0, 0, 0, 1}, kUtf8, kUtf8}, {{0, 0, 0, 2}, kLe, kLe}, {{0, 0, 0, 3}, kBe, kBe},
+        {{0, 0, 0, 0}, kLe, kUtf8},   {{0, 0, 0, 4}, kLe, kUtf8}, {{1, 0, 0, 1}, kLe, kUtf8},
+    };
+    for (const auto& c : cases) {
+        recovery_test::RawImage image(100, 0x0200, 0x00);
+        image.Put(56, c.field);
+        EXPECT_EQ(AndroidTextEncoding(image.View(), CallLogVariant::AndroidCallDb), c.callDb)
+            << +c.field[0] << " " << +c.field[3];
+        for (const CallLogVariant other :
+             {CallLogVariant::AndroidContacts2Db, CallLogVariant::AndroidLogsDb}) {
+            EXPECT_EQ(AndroidTextEncoding(image.View(), other), c.others)
+                << +c.field[0] << " " << +c.field[3];
+        }
     }
 }
 

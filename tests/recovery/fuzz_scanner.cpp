@@ -1,9 +1,10 @@
 // Fuzz test of the recovery engine: mutated and truncated call-log database files run
 // through both scanner passes (raw read, walk, decoding, merge) with the schema of the
 // layout they were built with. Any out-of-bounds read or undefined behaviour is a
-// finding of the sanitizers; the harness itself checks that the count pass (with every
-// way of marking candidates the CPU runs) and the fill pass accept what a plain
-// position-by-position walk of the format does.
+// finding of the sanitizers; the harness itself checks that the count pass, the fill
+// pass and the list of accepted candidates (with every way of marking candidates the CPU
+// runs, in turn) accept exactly the positions, remnant lengths and overlong flags of an
+// independent reference walk of the format (reference_walk.h).
 //
 // Two front ends share FuzzOneInput:
 //  - libFuzzer: LLVMFuzzerTestOneInput (byte 0 picks the layout, the rest is the file).
@@ -12,31 +13,31 @@
 //      cmake --build build --target peldmark_fixtures peldmark_reader peldmark_ui
 //      clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
 //        -DPELDMARK_LIBFUZZER -I. -I/usr/include/x86_64-linux-gnu/qt6
-//        tests/recovery/fuzz_scanner.cpp recovery/*.cpp
+//        tests/recovery/fuzz_scanner.cpp tests/recovery/reference_walk.cpp recovery/*.cpp
 //        build/tests/support/libpeldmark_fixtures.a build/reader/libpeldmark_reader.a
 //        build/platform/ui/libpeldmark_ui.a build/platform/libpeldmark_platform.a
 //        -lQt6Widgets -lQt6Gui -lQt6Core -lsqlite3 -o fuzz_scanner_libfuzzer
 //      ./fuzz_scanner_libfuzzer -max_len=65536 corpus/   (seed corpus: --write-seeds)
 //  - the standalone driver below (CI, ctest label "sanitize"): builds real fixture files
-//    as seeds and runs N mutated or truncated copies of them:
+//    of every page size as seeds and runs N mutated or truncated copies of them:
 //      fuzz_scanner [iterations=20000] [random-seed=1] [--write-seeds DIR]
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/testing.h"
 #include "platform/ui/wnd.h"
-#include "recovery/main_window_ids.h"
-#include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
-#include "recovery/iphone_remnant.h"
+#include "recovery/remnant_records.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
+#include "tests/recovery/reference_walk.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -48,6 +49,7 @@ struct FuzzLayout
     std::string fileName;
     bool iphone;
     std::vector<std::string> columns;
+    reference_walk::Rules rules;   // the reference walk's name for the variant
 };
 
 // Every column of a type no rule tests, named after the decoded columns, so that
@@ -70,15 +72,22 @@ const std::vector<FuzzLayout>& Layouts()
 {
     using fixtures::AndroidLayout;
     using fixtures::IphoneLayout;
+    using reference_walk::Rules;
     static const std::vector<FuzzLayout> layouts = {
-        {"contacts2.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::Calls40)},
-        {"contacts2.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::Calls60)},
-        {"call.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::VendorCallDb)},
-        {"logs.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::VendorLogs)},
-        {"CallHistory.storedata", true, fixtures::IphoneLayoutColumns(IphoneLayout::Ios9)},
-        {"CallHistory.storedata", true, fixtures::IphoneLayoutColumns(IphoneLayout::Ios10)},
-        {"contacts2.db", false, PermissiveColumns(false)},
-        {"CallHistory.storedata", true, PermissiveColumns(true)},
+        {"contacts2.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::Calls40),
+         Rules::Contacts2Db},
+        {"contacts2.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::Calls60),
+         Rules::Contacts2Db},
+        {"call.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::VendorCallDb),
+         Rules::CallDb},
+        {"logs.db", false, fixtures::AndroidLayoutColumns(AndroidLayout::VendorLogs),
+         Rules::LogsDb},
+        {"CallHistory.storedata", true, fixtures::IphoneLayoutColumns(IphoneLayout::Ios9),
+         Rules::Iphone},
+        {"CallHistory.storedata", true, fixtures::IphoneLayoutColumns(IphoneLayout::Ios10),
+         Rules::Iphone},
+        {"contacts2.db", false, PermissiveColumns(false), Rules::Contacts2Db},
+        {"CallHistory.storedata", true, PermissiveColumns(true), Rules::Iphone},
     };
     return layouts;
 }
@@ -102,68 +111,65 @@ Harness& TheHarness()
     return harness;
 }
 
-// The walk exactly as the format describes it, position by position with no shortcut:
-// the scanner's count must equal it.
-std::int32_t ReferenceCount(const std::string& file, const FuzzLayout& layout)
+RawBuffer BufferOf(const std::string& bytesWithZero)
 {
-    const std::string bytes = file + '\0';
-    const RawBuffer buffer{reinterpret_cast<const unsigned char*>(bytes.data()),
-                           static_cast<std::int64_t>(file.size())};
-    const std::int64_t pageSize = ReadPageSize(buffer);
-    if (pageSize == 0) {
-        return 0;
-    }
-    const auto android = std::make_unique<ColumnRules>();
-    const auto iphone = std::make_unique<IphoneRules>();
-    if (layout.iphone) {
-        CompileIphoneRules(ColumnSchema.iphone, *iphone);
-    } else {
-        CompileAndroidRules(ScanVariantOf(layout.fileName), ColumnSchema.android, *android);
-    }
-    CandidateHeader header;
-    const std::int64_t pages = buffer.fileLength / pageSize;
-    std::int32_t accepted = 0;
-    for (std::int64_t page = 0; page < pages; ++page) {
-        const std::int64_t limit = pageSize - (page == pages - 1 ? 32 : 23);
-        for (std::int64_t offset = 0; offset < limit;) {
-            std::int64_t length = 0;
-            const std::int64_t x = page * pageSize + offset;
-            const bool ok = layout.iphone
-                                ? MatchIphoneRecord(nullptr, x, &length, buffer, *iphone, header)
-                                : MatchCandidateByColumn(buffer, x, *android, header);
-            accepted += ok ? 1 : 0;
-            offset += ok ? 22 : 1;
-        }
-    }
-    return accepted;
+    return RawBuffer{reinterpret_cast<const unsigned char*>(bytesWithZero.data()),
+                     static_cast<std::int64_t>(bytesWithZero.size()) - 1};
 }
 
-// The count pass with another way of marking candidates (the passes above used the
-// widest the CPU runs): it must count what the position-by-position walk does. The ways
-// take turns from one input to the next, so every one of them meets every kind of input
-// while each input costs one extra pass only.
-void CheckAnotherBlockKind(const std::string& file, const FuzzLayout& layout,
-                           std::int32_t expected)
+[[noreturn]] void Differ(const char* what, std::size_t index, std::int64_t scanner,
+                         std::int64_t reference)
+{
+    std::fprintf(stderr, "%s differ at accepted candidate %zu: scanner %lld, reference %lld\n",
+                 what, index, static_cast<long long>(scanner), static_cast<long long>(reference));
+    std::abort();
+}
+
+// The list of accepted candidates with another way of marking them each time (the
+// passes of ScanDeletedRecords used the widest the CPU runs): the ways take turns from
+// one input to the next, so that each meets every kind of input.
+void CheckListedCandidates(const std::string& bytesWithZero, const FuzzLayout& layout,
+                           const std::vector<reference_walk::Accepted>& expected)
 {
     static const CandidateBlockKind kKinds[] = {CandidateBlockKind::Scalar,
                                                 CandidateBlockKind::Sse2,
                                                 CandidateBlockKind::Ssse3,
                                                 CandidateBlockKind::Avx2};
     static std::size_t turn = 0;
-    const CandidateBlockKind kind = kKinds[turn++ % (sizeof kKinds / sizeof kKinds[0])];
-    if (!SetCandidateBlockKind(kind)) {
-        return;
-    }
-    const std::string bytes = file + '\0';
-    const RawBuffer buffer{reinterpret_cast<const unsigned char*>(bytes.data()),
-                           static_cast<std::int64_t>(file.size())};
-    const std::int32_t counted =
-        WalkRawBuffer(buffer, ScanVariantOf(layout.fileName), nullptr, 0, nullptr);
+    SetCandidateBlockKind(kKinds[turn++ % (sizeof kKinds / sizeof kKinds[0])]);
+    const std::vector<AcceptedCandidate> listed =
+        ListAcceptedCandidates(BufferOf(bytesWithZero), ScanVariantOf(layout.fileName));
     SetCandidateBlockKind(CandidateBlockKind::Best);
-    if (counted != expected) {
-        std::fprintf(stderr, "accepted: block kind %d %d, position by position %d\n",
-                     static_cast<int>(kind), counted, expected);
-        std::abort();
+    for (std::size_t i = 0; i < listed.size() && i < expected.size(); ++i) {
+        if (listed[i].position != expected[i].position) {
+            Differ("positions", i, listed[i].position, expected[i].position);
+        }
+        if (listed[i].remnantLength != expected[i].remnantLength) {
+            Differ("remnant lengths", i, listed[i].remnantLength, expected[i].remnantLength);
+        }
+    }
+    if (listed.size() != expected.size()) {
+        Differ("numbers of candidates", std::min(listed.size(), expected.size()),
+               static_cast<std::int64_t>(listed.size()),
+               static_cast<std::int64_t>(expected.size()));
+    }
+}
+
+// The overlong flags of the records a fill pass keeps, as the merge reads them.
+void CheckOverlongFlags(const std::string& bytesWithZero, const FuzzLayout& layout,
+                        const std::vector<reference_walk::Accepted>& expected)
+{
+    const RawBuffer buffer = BufferOf(bytesWithZero);
+    const CallLogVariant variant = ScanVariantOf(layout.fileName);
+    std::vector<AcceptedCandidate> accepted;
+    WalkRawBuffer(buffer, variant, &accepted, static_cast<std::int32_t>(expected.size()),
+                  nullptr);
+    RemnantRecords records(buffer, variant, accepted);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::int32_t overlong = records.Overlong(static_cast<std::int32_t>(i));
+        if (overlong != (expected[i].overlong ? 1 : 0)) {
+            Differ("overlong flags", i, overlong, expected[i].overlong ? 1 : 0);
+        }
     }
 }
 
@@ -188,13 +194,16 @@ void FuzzOneInput(const std::uint8_t* data, std::size_t size)
     ScanDeletedRecords(counter, &harness.window, path);
     const std::int32_t counted = counter;
     ScanDeletedRecords(counter, &harness.window, path);
-    const std::int32_t expected = ReferenceCount(file, layout);
-    if (counter != counted || counted != expected) {
-        std::fprintf(stderr, "accepted: count pass %d, fill pass %d, position by position %d\n",
-                     counted, counter, expected);
+    const std::vector<reference_walk::Accepted> expected =
+        reference_walk::AcceptedCandidates(file, layout.rules, layout.columns);
+    if (counter != counted || static_cast<std::size_t>(counted) != expected.size()) {
+        std::fprintf(stderr, "accepted: count pass %d, fill pass %d, reference walk %zu\n",
+                     counted, counter, expected.size());
         std::abort();
     }
-    CheckAnotherBlockKind(file, layout, expected);
+    const std::string bytesWithZero = file + '\0';
+    CheckListedCandidates(bytesWithZero, layout, expected);
+    CheckOverlongFlags(bytesWithZero, layout, expected);
     CallRecordTable.Reset();
     harness.list.DeleteAllItems();
 }
@@ -208,17 +217,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifndef PELDMARK_LIBFUZZER
 namespace {
 
-// Seeds: each layout's file with 512- and 1024-byte pages, a third of the rows deleted.
+// Seeds: each layout's file with every page size from 512 to 65536, a third of the
+// rows deleted; row ids from 1 on every other page size (a freed cell's freeblock header
+// then covers its first bytes), logs.db with text messages and video calls.
 std::vector<std::string> BuildSeeds(const std::string& dir)
 {
     std::vector<std::string> seeds;
     for (std::size_t index = 0; index < Layouts().size(); ++index) {
         const FuzzLayout& layout = Layouts()[index];
-        for (const int pageSize : {512, 1024}) {
+        for (int pageSize = 512; pageSize <= 65536; pageSize *= 2) {
             const std::string path = dir + "/seed-" + std::to_string(seeds.size()) + "-" +
                                      layout.fileName;
             fixtures::BuildOptions options;
             options.pageSize = pageSize;
+            options.firstRowid = seeds.size() % 2 == 0 ? 1 : 1001;
             if (layout.iphone) {
                 auto calls = fixtures::GeneratedIphoneCalls(24);
                 for (std::size_t i = 0; i < calls.size(); i += 3) calls[i].deleted = true;
@@ -230,7 +242,10 @@ std::vector<std::string> BuildSeeds(const std::string& dir)
                     fixtures::AndroidLayout::Calls40, fixtures::AndroidLayout::Calls60,
                     fixtures::AndroidLayout::VendorCallDb, fixtures::AndroidLayout::VendorLogs};
                 auto calls = fixtures::GeneratedAndroidCalls(24);
-                for (std::size_t i = 0; i < calls.size(); i += 3) calls[i].deleted = true;
+                for (std::size_t i = 0; i < calls.size(); ++i) {
+                    calls[i].deleted = i % 3 == 0;
+                    calls[i].logtype = i % 5 == 1 ? 300 : i % 5 == 2 ? 500 : 100;
+                }
                 fixtures::BuildAndroidDatabase(path, kinds[index % 4], calls, options);
             }
             seeds.push_back(std::string(1, static_cast<char>(index)) +
@@ -240,9 +255,61 @@ std::vector<std::string> BuildSeeds(const std::string& dir)
     return seeds;
 }
 
+// Larger pages make larger seeds. Each seed is picked with the weight size^-1.5: small
+// pages, whose runs meet many page ends, get most inputs, and every page size still
+// gets some within the test's time.
+std::discrete_distribution<std::size_t> SeedChoice(const std::vector<std::string>& seeds)
+{
+    std::vector<double> weights;
+    for (const std::string& seed : seeds) {
+        weights.push_back(std::pow(static_cast<double>(seed.size()), -1.5));
+    }
+    return std::discrete_distribution<std::size_t>(weights.begin(), weights.end());
+}
+
 // Bytes the record format gives meaning to: NULL, reserved types, varint continuation.
 const unsigned char kInteresting[] = {0x00, 0x01, 0x05, 0x07, 0x08, 0x09, 0x0A, 0x0B,
                                       0x0C, 0x0D, 0x7F, 0x80, 0x81, 0xFF};
+
+// The end of one of the input's whole pages (an index into the input, past the layout
+// byte), or 0 when it has none.
+std::size_t SomePageEnd(const std::string& input, std::mt19937_64& random)
+{
+    const std::size_t fileLength = input.size() - 1;
+    if (fileLength < 18) {
+        return 0;
+    }
+    std::size_t pageSize = static_cast<unsigned char>(input[1 + 16]) * 256 +
+                           static_cast<unsigned char>(input[1 + 17]);
+    pageSize = pageSize == 1 ? 65536 : pageSize < 512 ? 512 : pageSize;
+    const std::size_t pages = fileLength / pageSize;
+    return pages == 0 ? 0 : 1 + (1 + random() % pages) * pageSize;
+}
+
+// Cuts the file a little before or after the end of one of its pages, where the last
+// whole page's limit and the bounds test meet.
+void CutNearAPageEnd(std::string& input, std::mt19937_64& random)
+{
+    constexpr std::size_t kNear = 48;
+    const std::size_t end = SomePageEnd(input, random);
+    if (end != 0) {
+        input.resize(std::min(end + random() % kNear - kNear / 2, input.size()));
+    }
+}
+
+// Zero-filled space from a few bytes before a page's offset limits (P - 23, and P - 32
+// on the last whole page) to a little past the page's end.
+void ZeroAPageEnd(std::string& input, std::mt19937_64& random)
+{
+    const std::size_t end = SomePageEnd(input, random);
+    if (end == 0) {
+        return;
+    }
+    const std::size_t from = end - 36 + random() % 16;
+    const std::size_t to = std::min(end + random() % 24, input.size());
+    std::fill(input.begin() + static_cast<std::ptrdiff_t>(from),
+              input.begin() + static_cast<std::ptrdiff_t>(to), '\0');
+}
 
 std::string Mutate(const std::string& seed, std::mt19937_64& random)
 {
@@ -250,7 +317,7 @@ std::string Mutate(const std::string& seed, std::mt19937_64& random)
     const auto at = [&] { return 1 + random() % (input.size() - 1); };
     const int edits = 1 + static_cast<int>(random() % 16);
     for (int e = 0; e < edits && input.size() > 1; ++e) {
-        switch (random() % 6) {
+        switch (random() % 9) {
         case 0: input[at()] = static_cast<char>(random()); break;
         case 1:
             input[at()] = static_cast<char>(kInteresting[random() % sizeof kInteresting]);
@@ -265,6 +332,14 @@ std::string Mutate(const std::string& seed, std::mt19937_64& random)
             if (input.size() > 18) input[1 + 16 + random() % 2] = static_cast<char>(random());
             break;
         case 4: input.resize(1 + random() % input.size()); break;                    // truncate
+        case 5: {   // zero-filled space
+            const std::size_t from = at();
+            const std::size_t run = std::min<std::size_t>(1 + random() % 64, input.size() - from);
+            std::fill_n(input.begin() + static_cast<std::ptrdiff_t>(from), run, '\0');
+            break;
+        }
+        case 6: CutNearAPageEnd(input, random); break;
+        case 7: ZeroAPageEnd(input, random); break;
         default: input[0] = static_cast<char>(random()); break;                      // layout
         }
     }
@@ -298,6 +373,7 @@ int main(int argc, char** argv)
         }
     }
     std::mt19937_64 random(randomSeed);
+    std::discrete_distribution<std::size_t> pick = SeedChoice(seeds);
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t bytes = 0;
     // The seeds as they are, then `iterations` mutated or truncated copies.
@@ -305,7 +381,7 @@ int main(int argc, char** argv)
         FuzzOneInput(reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size());
     }
     for (long i = 0; i < iterations; ++i) {
-        const std::string input = Mutate(seeds[random() % seeds.size()], random);
+        const std::string input = Mutate(seeds[pick(random)], random);
         FuzzOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
         bytes += input.size();
     }

@@ -113,6 +113,27 @@ TEST(MatchIphoneRecord, DateWithFewerThanEightBytesLeftIsUnconvertible)
     EXPECT_EQ(m.record.callTime, kUnconvertibleIphoneTime);
 }
 
+// A zdate of another declared type may be NULL: its eight bytes are still read at its
+// place, here the double of the next column, not taken for an unconvertible time.
+TEST(MatchIphoneRecord, NullDateReadsTheEightBytesAtItsPlace)
+{
+    const ScopedZone utc("UTC");
+    const std::vector<recovery_test::Column> columns = {
+        {"z_pk", "INTEGER"}, {"zdate", "DATE"}, {"zduration", "FLOAT"}};
+    struct Case { Bytes next; const char* callTime; };
+    const std::vector<Case> cases = {
+        {kZeroDate, "2001-01-01 00:00:00"},
+        {{0x41, 0xC1, 0xE1, 0xA3, 0, 0, 0, 0}, "2020-01-06 10:40:00"},   // 600,000,000.0
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = {0x00, 0x00, 0x07};
+        bytes.insert(bytes.end(), c.next.begin(), c.next.end());
+        const Match m = RunMatch(columns, bytes);
+        ASSERT_TRUE(m.accepted);
+        EXPECT_EQ(m.record.callTime, c.callTime);
+    }
+}
+
 TEST(MatchIphoneRecord, Duration)
 {
     struct Case { unsigned char type; Bytes content; const char* duration; };
@@ -145,6 +166,9 @@ TEST(MatchIphoneRecord, CallTypeFromOriginatedThenAnswered)
         {{0x00, 0x09, 0x08}, kIncomingCall},
         {{0x00, 0x09, 0x01, 0x00}, kIncomingCall},
         {{0x00, 0x08, 0x08}, kMissedCall},
+        // Only the value 1 means made by the phone.
+        {{0x00, 0x09, 0x01, 0x02}, kIncomingCall},
+        {{0x00, 0x08, 0x01, 0xFF}, kMissedCall},
     };
     for (const Case& c : cases) {
         const Match m = RunMatch(withOriginated, c.bytes);

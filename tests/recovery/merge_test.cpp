@@ -30,6 +30,9 @@ CallRecord Call(const std::string& name, const std::string& time, const std::str
     return r;
 }
 
+const char* const kTableFull = "通话记录已达100000条上限，其余恢复出的记录未能添加。";
+const char* const kNothingRecovered = "扫描恢复完成！此数据库没有能够恢复的通话记录！";
+
 std::string ResultText(int k)
 {
     return "扫描恢复完成！共成功恢复:" + std::to_string(k) +
@@ -134,13 +137,28 @@ TEST_F(Merge, DuplicateAndNumberTests)
     EXPECT_EQ(Messages(), std::vector<std::string>{ResultText(kept)});
 }
 
+// The result box comes first; the title tells the count once the user has closed it.
+TEST_F(Merge, ResultBoxBeforeTheTitle)
+{
+    Load({Call("A", "t1", "", "1")});
+    window.SetWindowText("title before");
+    std::vector<std::string> titlesDuringBoxes;
+    modal.ui.answerMessageBox = [&](const ScriptedModalUi::MessageBoxCall&) {
+        titlesDuringBoxes.push_back(window.GetWindowText());
+        return IDOK;
+    };
+    Run({Call("X", "t4", "", "4")});
+    EXPECT_EQ(titlesDuringBoxes, std::vector<std::string>{"title before"});
+    EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(1));
+}
+
 TEST_F(Merge, NothingKept)
 {
     Load({Call("A", "t1", "", "1")});
     Run({Call("A", "t1", "", "1"), Call("B", "t2", "", "-1")});
     EXPECT_EQ(list.GetItemCount(), 1);
     EXPECT_EQ(CallRecordTable.recordCount, 1);
-    EXPECT_EQ(Messages(), std::vector<std::string>{"扫描恢复完成！此数据库没有能够恢复的通话记录！"});
+    EXPECT_EQ(Messages(), std::vector<std::string>{kNothingRecovered});
     EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(0));
 }
 
@@ -163,9 +181,20 @@ TEST_F(Merge, NeverWritesPastTheLastRecord)
     EXPECT_EQ(CallRecordTable.recordCount, kCallRecordCapacity);
     EXPECT_EQ(CallRecordTable.records[kCallRecordCapacity - 1].name, "Y");
     EXPECT_EQ(list.GetItemCount(), kCallRecordCapacity);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{
-                              ResultText(2), "通话记录已达100000条上限，其余恢复出的记录未能添加。"}));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{ResultText(2), kTableFull}));
     EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(2));
+
+    // With the table full, remnants it has no room for get the table-full message alone
+    // (not also "nothing to recover"); duplicates alone still get "nothing to recover".
+    modal.ui.messageBoxes.clear();
+    Run({Call("L", "0", "", "1"), Call("W", "x4", "", "1")});
+    EXPECT_EQ(Messages(), std::vector<std::string>{kTableFull});
+    EXPECT_EQ(window.GetWindowText(), recovery_test::RecoveryTitleText(0));
+    modal.ui.messageBoxes.clear();
+    Run({Call("L", "0", "", "1")});
+    EXPECT_EQ(Messages(), std::vector<std::string>{kNothingRecovered});
+    EXPECT_EQ(CallRecordTable.recordCount, kCallRecordCapacity);
+    EXPECT_EQ(list.GetItemCount(), kCallRecordCapacity);
 }
 
 // The hash lookup must give exactly the plain linear search's answer.

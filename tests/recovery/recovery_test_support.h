@@ -1,6 +1,7 @@
 // Helpers of the recovery tests: setting a schema family from "name TYPE" pairs, a
-// window-less main window with its call list, and hand-made raw images (a file's bytes plus the terminating zero byte) with a page-size
-// field and bytes placed at chosen positions.
+// window-less main window with its call list, and hand-made raw images (a file's bytes
+// plus the terminating zero byte) with a page-size field and bytes placed at chosen
+// positions.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +31,13 @@ inline void SetSchema(ColumnSchemaFamily& family, const std::vector<Column>& col
 }
 
 // A raw image of `fileLength` bytes of `filler` with the page-size field at offsets 16
-// and 17, followed by the terminating zero byte.
+// and 17, followed by the terminating zero byte and, on request, bytes past the end of
+// the buffer that a correct walk never reads (a walk that did would see them).
 class RawImage
 {
 public:
     RawImage(std::int64_t fileLength, std::uint32_t pageSizeField, unsigned char filler)
-        : m_bytes(static_cast<std::size_t>(fileLength) + 1, filler)
+        : m_bytes(static_cast<std::size_t>(fileLength) + 1, filler), m_fileLength(fileLength)
     {
         m_bytes.back() = 0;
         if (fileLength >= 18) {
@@ -49,13 +51,15 @@ public:
             m_bytes.at(static_cast<std::size_t>(at) + i) = bytes[i];
         }
     }
-    RawBuffer View() const
+    void PutPastTheEnd(const std::vector<unsigned char>& bytes)
     {
-        return RawBuffer{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size()) - 1};
+        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
     }
+    RawBuffer View() const { return RawBuffer{m_bytes.data(), m_fileLength}; }
 
 private:
     std::vector<unsigned char> m_bytes;
+    std::int64_t m_fileLength;
 };
 
 // A lone candidate: the bytes given (header from the zero byte on, then content)

@@ -1,11 +1,14 @@
 // The scanner's walk and candidate frame on hand-made raw images: page sizes, offset
-// limits, the skip after an acceptance, the bounds test at the terminating zero byte,
-// header varints near the end of the buffer, and the overlong flag.
+// limits and the skip after an acceptance position by position, the bounds test at the
+// terminating zero byte, header varints near the end of the buffer, the overlong flag,
+// a family without columns, the logtype content rule in both passes, and the fill
+// pass's record bound.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "recovery/android_remnant.h"
@@ -21,6 +24,7 @@ using recovery_test::RawImage;
 using recovery_test::SetSchema;
 
 constexpr CallLogVariant kContacts = CallLogVariant::AndroidContacts2Db;
+constexpr CallLogVariant kLogs = CallLogVariant::AndroidLogsDb;
 // A filler no rule below takes for a candidate's next varint (a 2-byte integer in a
 // TEXT column is refused).
 constexpr unsigned char kFiller = 0x02;
@@ -31,14 +35,43 @@ const std::vector<recovery_test::Column> kAnyZeroByte = {{"_id", "INTEGER"}};
 class ScannerWalk : public ::testing::Test
 {
 protected:
-    void SetUp() override { saved = ColumnSchema.android; }
-    void TearDown() override { ColumnSchema.android = saved; }
-    ColumnSchemaFamily saved;
+    void SetUp() override { saved = ColumnSchema; }
+    void TearDown() override { ColumnSchema = saved; }
+    ColumnSchemaTables saved;
 };
 
 std::int32_t Count(const RawImage& image, CallLogVariant variant = kContacts)
 {
     return WalkRawBuffer(image.View(), variant, nullptr, 0, nullptr);
+}
+
+std::vector<std::int64_t> AcceptedPositions(const RawImage& image,
+                                            CallLogVariant variant = kContacts)
+{
+    std::vector<std::int64_t> positions;
+    for (const AcceptedCandidate& c : ListAcceptedCandidates(image.View(), variant)) {
+        positions.push_back(c.position);
+    }
+    return positions;
+}
+
+// The fill pass into `records` with room for `capacity` of them, without boxes; returns
+// the number accepted. The one place these tests reach the fill pass's records.
+// The fill pass as the merge sees it: the first `capacity` accepted candidates decoded
+// into records[0 ..] with their overlong flags; records past those the pass kept are left
+// as they were. Returns the number of candidates the pass accepted.
+std::int32_t FillPass(const RawImage& image, CallLogVariant variant,
+                      std::vector<CallRecord>& records, std::int32_t capacity)
+{
+    std::vector<AcceptedCandidate> accepted;
+    const std::int32_t count = WalkRawBuffer(image.View(), variant, &accepted, capacity, nullptr);
+    RemnantRecords remnants(image.View(), variant, accepted);
+    for (std::size_t k = 0; k < accepted.size() && k < records.size(); ++k) {
+        const std::int32_t i = static_cast<std::int32_t>(k);
+        remnants.Read(i, kAllFields, records[k]);
+        records[k].overlong = remnants.Overlong(i);
+    }
+    return count;
 }
 
 TEST_F(ScannerWalk, PageSizeField)
@@ -59,39 +92,50 @@ TEST_F(ScannerWalk, PageSizeField)
     }
 }
 
-TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
+// Each offset around the limits holds a zero byte alone in its page (so that no
+// acceptance hides another): offsets below P - 23 are tested, below P - 32 on the last
+// whole page, and the bytes after the last whole page never.
+TEST_F(ScannerWalk, OffsetLimitsPositionByPosition)
 {
     SetSchema(ColumnSchema.android, kAnyZeroByte);
     for (const std::int64_t pageSize : {512, 4096, 65536}) {
         const std::uint32_t field = pageSize == 65536 ? 1 : static_cast<std::uint32_t>(pageSize);
-        // Three whole pages and a tail; the header's own zero byte (if any) counts too.
-        RawImage image(3 * pageSize + 100, field, kFiller);
-        const std::int32_t header = Count(image);
-        const std::int64_t page1 = pageSize;
-        const std::int64_t last = 2 * pageSize;
-        for (const std::int64_t at : {page1, page1 + pageSize - 24, last + pageSize - 33}) {
-            image.Put(at, {0});   // tested positions
+        // Pages 0 to 2 whole (2 is the last whole page) and a tail of 100 bytes.
+        const RawImage plain(3 * pageSize + 100, field, kFiller);
+        const std::vector<std::int64_t> headerZeros = AcceptedPositions(plain);   // page 0's
+        for (std::int64_t offset = pageSize - 40; offset < pageSize; ++offset) {
+            RawImage image = plain;
+            const std::int64_t inPage1 = pageSize + offset;
+            const std::int64_t inLastPage = 2 * pageSize + offset;
+            image.Put(inPage1, {0});
+            image.Put(inLastPage, {0});
+            image.Put(3 * pageSize + offset - (pageSize - 40), {0});   // in the tail
+            std::vector<std::int64_t> expected = headerZeros;
+            if (offset < pageSize - 23) expected.push_back(inPage1);
+            if (offset < pageSize - 32) expected.push_back(inLastPage);
+            EXPECT_EQ(AcceptedPositions(image), expected)
+                << "page size " << pageSize << ", offset " << offset;
         }
-        for (const std::int64_t at : {page1 + pageSize - 23, last + pageSize - 32,
-                                      last + pageSize + 10}) {
-            image.Put(at, {0});   // past the limits, and the tail after the last page
-        }
-        EXPECT_EQ(Count(image), header + 3) << "page size " << pageSize;
     }
 }
 
-TEST_F(ScannerWalk, SkipsTwentyOnePositionsAfterAnAcceptance)
+// After an acceptance at x the next position tested is x + 22: a zero byte at x + d is
+// hidden for d = 1 .. 21 and a candidate from d = 22 on.
+TEST_F(ScannerWalk, SkipAfterAnAcceptancePositionByPosition)
 {
     SetSchema(ColumnSchema.android, kAnyZeroByte);
-    RawImage image(3 * 512, 0x0200, kFiller);
-    const std::int32_t header = Count(image);
+    const RawImage plain(3 * 512, 0x0200, kFiller);
+    const std::vector<std::int64_t> headerZeros = AcceptedPositions(plain);
     const std::int64_t x = 600;
-    image.Put(x, {0});
-    image.Put(x + 21, {0});   // skipped
-    image.Put(x + 22, {0});   // tested again
-    image.Put(x + 23, {0});   // skipped after x + 22
-    image.Put(x + 44, {0});
-    EXPECT_EQ(Count(image), header + 3);
+    for (std::int64_t d = 1; d <= 30; ++d) {
+        RawImage image = plain;
+        image.Put(x, {0});
+        image.Put(x + d, {0});
+        std::vector<std::int64_t> expected = headerZeros;
+        expected.push_back(x);
+        if (d >= 22) expected.push_back(x + d);
+        EXPECT_EQ(AcceptedPositions(image), expected) << "second zero byte at x + " << d;
+    }
 }
 
 TEST_F(ScannerWalk, ContentMayEndOnTheTerminatingZeroByteAndNoFurther)
@@ -110,42 +154,184 @@ TEST_F(ScannerWalk, ContentMayEndOnTheTerminatingZeroByteAndNoFurther)
     }
 }
 
+// A header whose last varint ends on the terminating zero byte is read whole; with one
+// or two columns more the candidate is rejected, on the one-byte path and on the path of
+// longer varints. Past the buffer's end lie bytes that would fit further columns with
+// negative content sizes, so that the content would still end in time: a walk that read
+// a varint there, one byte long (0A, reserved, size -1) or longer (a BLOB whose size's
+// low 32 bits are -16), would accept.
 TEST_F(ScannerWalk, NoHeaderVarintStartsPastTheTerminatingZeroByte)
 {
-    // Columns of any serial type; every byte after the candidate is 09 (no content), so
-    // a header of C varints needs C - 1 bytes after the zero byte at x.
     const std::int64_t fileLength = 2 * 512;
     const std::int64_t x = fileLength - 33;   // the last tested offset of the last page
-    for (const std::int32_t columns : {34, 35}) {
-        std::vector<recovery_test::Column> schema(columns, {"c", "INTEGER"});
-        SetSchema(ColumnSchema.android, schema);
-        RawImage image(fileLength, 0x0200, 0x09);
-        const std::int32_t header = Count(image);
-        image.Put(x, {0});
-        // 34 varints: the last one is the terminating zero byte itself; 35 would start
-        // past it.
-        EXPECT_EQ(Count(image), header + (columns == 34 ? 1 : 0)) << columns << " columns";
+    using Bytes = std::vector<unsigned char>;
+    // The 32 bytes after the zero byte at x; the terminating zero byte follows them.
+    Bytes twoByteVarints;
+    for (int i = 0; i < 15; ++i) {
+        twoByteVarints.insert(twoByteVarints.end(), {0x80, 0x09});   // 9 in two bytes
+    }
+    twoByteVarints.insert(twoByteVarints.end(), {0x80, 0x80});   // 0 in three bytes, with F
+    const struct { const char* path; Bytes header; std::int32_t columns; } cases[] = {
+        {"one-byte varints", Bytes(32, 0x09), 1 + 33},
+        {"longer varints", twoByteVarints, 1 + 16},
+    };
+    const Bytes pastTheEnd[] = {{0x0A, 0x0A}, {0x9F, 0xFF, 0xFF, 0xFF, 0x6C, 0x0A}};
+    for (const auto& c : cases) {
+        for (const Bytes& past : pastTheEnd) {
+            for (const std::int32_t more : {0, 1, 2}) {
+                SetSchema(ColumnSchema.android,
+                          std::vector<recovery_test::Column>(c.columns + more, {"c", "INTEGER"}));
+                RawImage image(fileLength, 0x0200, 0x09);
+                image.Put(x, {0x00});
+                image.Put(x + 1, c.header);
+                image.PutPastTheEnd(past);
+                const std::vector<std::int64_t> positions = AcceptedPositions(image);
+                const bool accepted =
+                    std::find(positions.begin(), positions.end(), x) != positions.end();
+                EXPECT_EQ(accepted, more == 0) << c.path << ", " << more << " columns more, "
+                                               << past.size() << " bytes past the end";
+            }
+        }
     }
 }
 
+// The overlong flag is 1 exactly when R > P - 25, R counted from the byte before the
+// zero byte: on the one-byte path, on the path of longer varints, and for the iPhone.
 TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
 {
-    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"}});
-    // R = 1 + 1 + 2 (varints) + Z: Z = 483 gives R = 487 = P - 25, Z = 484 gives P - 24.
-    RawImage image(4 * 512, 0x0200, kFiller);
-    image.Put(512, {0x00, 0x87, 0x53});       // serial type 979: 483 bytes
-    image.Put(2 * 512, {0x00, 0x87, 0x55});   // serial type 981: 484 bytes
+    using Bytes = std::vector<unsigned char>;
+    const std::vector<recovery_test::Column> anyTen(10, {"c", "INTEGER"});
+    // One-byte varints: 8 texts of 57 bytes (7F) and one of 20 (35) or 21 (37) bytes.
+    Bytes oneByte487 = {0x00, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x35};
+    Bytes oneByte488 = oneByte487;
+    oneByte488.back() = 0x37;
+    const struct {
+        const char* path;
+        CallLogVariant variant;
+        std::vector<recovery_test::Column> columns;
+        Bytes r487;   // R = 487 = P - 25
+        Bytes r488;   // R = 488 = P - 24
+    } cases[] = {
+        {"one-byte varints", kContacts, anyTen, oneByte487, oneByte488},
+        {"a two-byte varint", kContacts, {{"_id", "INTEGER"}, {"number", "TEXT"}},
+         {0x00, 0x87, 0x53}, {0x00, 0x87, 0x55}},   // texts of 483 and 484 bytes
+        {"iPhone", CallLogVariant::IphoneStoredata, {{"z_pk", "INTEGER"}, {"zlocation", "VARCHAR"}},
+         {0x00, 0x87, 0x53}, {0x00, 0x87, 0x55}},
+    };
+    for (const auto& c : cases) {
+        SetSchema(ColumnSchema.android, c.columns);
+        SetSchema(ColumnSchema.iphone, c.columns);
+        RawImage image(4 * 512, 0x0200, kFiller);
+        image.Put(512, c.r487);
+        image.Put(2 * 512, c.r488);
+        const std::vector<AcceptedCandidate> listed =
+            ListAcceptedCandidates(image.View(), c.variant);
+        std::vector<CallRecord> records(3);
+        for (CallRecord& r : records) r.overlong = 7;
+        const std::int32_t filled = FillPass(image, c.variant, records, 3);
+        ASSERT_EQ(filled, static_cast<std::int32_t>(listed.size())) << c.path;
+        ASSERT_GE(listed.size(), 2u) << c.path;
+        const std::size_t first = listed.size() - 2;   // after page 0's own zero byte
+        EXPECT_EQ(listed[first].position, 512) << c.path;
+        EXPECT_EQ(listed[first].remnantLength, 487) << c.path;
+        EXPECT_EQ(listed[first + 1].remnantLength, 488) << c.path;
+        EXPECT_EQ(records[first].overlong, 0) << c.path;
+        EXPECT_EQ(records[first + 1].overlong, 1) << c.path;
+    }
+}
+
+// The fill pass decodes into its first `capacity` records only; later candidates are
+// counted. Records past the capacity keep what they held, checked here rather than left
+// to the sanitizers.
+TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
+{
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"name", "TEXT"}});
+    RawImage image(2 * 512, 0x0200, kFiller);
+    image.Put(600, {0x00, 0x0F, 'A'});
+    image.Put(700, {0x00, 0x0F, 'B'});
+    image.Put(800, {0x00, 0x0F, 'C'});
+    std::vector<CallRecord> records(3);
+    for (CallRecord& r : records) {
+        r.name = "untouched";
+        r.overlong = 7;
+    }
+    EXPECT_EQ(FillPass(image, kContacts, records, 1), 3);
+    EXPECT_EQ(records[0].name, "A");
+    EXPECT_EQ(records[0].overlong, 0);
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].name, "untouched") << i;
+        EXPECT_EQ(records[i].overlong, 7) << i;
+    }
+    // A record the pass did not reach (the file changed between the passes) reads as six
+    // empty texts with overlong 0.
     std::vector<AcceptedCandidate> accepted;
-    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, &accepted, 2, nullptr), 2);
-    RemnantRecords records(image.View(), kContacts, accepted);
-    EXPECT_EQ(records.Overlong(0), 0);
-    EXPECT_EQ(records.Overlong(1), 1);
-    // A record the pass did not reach (the file changed between the passes).
-    EXPECT_EQ(records.Overlong(2), 0);
+    WalkRawBuffer(image.View(), kContacts, &accepted, 1, nullptr);
+    RemnantRecords remnants(image.View(), kContacts, accepted);
     CallRecord unreached;
     unreached.number = unreached.name = "before";
-    records.Read(2, kAllFields, unreached);
+    remnants.Read(1, kAllFields, unreached);
     EXPECT_EQ(unreached.number + unreached.name, "");
+    EXPECT_EQ(remnants.Overlong(1), 0);
+}
+
+// A family without columns (the open found no call table) describes no record: nothing
+// is accepted, not even in a file of zeros, in any variant.
+TEST_F(ScannerWalk, FamilyWithoutColumnsAcceptsNothing)
+{
+    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.iphone, {});
+    const RawImage zeros(4 * 512, 0x0200, 0x00);
+    for (const CallLogVariant variant :
+         {kContacts, CallLogVariant::AndroidCallDb, CallLogVariant::AndroidLogsDb,
+          CallLogVariant::IphoneStoredata}) {
+        EXPECT_EQ(Count(zeros, variant), 0) << static_cast<int>(variant);
+        EXPECT_TRUE(AcceptedPositions(zeros, variant).empty()) << static_cast<int>(variant);
+    }
+}
+
+// logs.db "logtype": one- and two-byte integers, but not the value 300 (a text message),
+// and the count pass, the list and the fill pass agree candidate by candidate.
+TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
+{
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"logtype", "INTEGER"},
+                                     {"number", "TEXT"}});
+    const struct { std::vector<unsigned char> logtype; bool accepted; } cases[] = {
+        {{0x01, 100}, true},
+        {{0x02, 0x01, 0xF4}, true},          // 500, a video call
+        {{0x02, 0x01, 0x2C}, false},         // 300, a text message
+        {{0x01, 0x2C}, true},                // 44: 300's low byte alone
+        {{0x02, 0x01, 0x2D}, true},          // 301
+        {{0x02, 0xFE, 0xD4}, true},          // -300
+        {{0x03, 0x00, 0x01, 0x2C}, false},   // three bytes: refused by serial type
+        {{0x09}, false},
+        {{0x00}, false},
+    };
+    RawImage image(2 * 512, 0x0200, kFiller);
+    ASSERT_TRUE(AcceptedPositions(image, kLogs).empty());
+    std::vector<std::int64_t> expected;
+    std::vector<std::string> expectedNumbers;
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const std::int64_t at = 520 + 40 * static_cast<std::int64_t>(i);
+        const std::vector<unsigned char>& logtype = cases[i].logtype;
+        const char number = static_cast<char>('A' + i);
+        std::vector<unsigned char> bytes = {0x00, logtype[0], 0x0F};
+        bytes.insert(bytes.end(), logtype.begin() + 1, logtype.end());
+        bytes.push_back(static_cast<unsigned char>(number));
+        image.Put(at, bytes);
+        if (cases[i].accepted) {
+            expected.push_back(at);
+            expectedNumbers.push_back(std::string(1, number));
+        }
+    }
+    EXPECT_EQ(AcceptedPositions(image, kLogs), expected);
+    EXPECT_EQ(Count(image, kLogs), static_cast<std::int32_t>(expected.size()));
+    std::vector<CallRecord> records(expected.size());
+    EXPECT_EQ(FillPass(image, kLogs, records,
+                       static_cast<std::int32_t>(records.size())),
+              static_cast<std::int32_t>(expected.size()));
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        EXPECT_EQ(records[k].number, expectedNumbers[k]) << k;
+    }
 }
 
 TEST_F(ScannerWalk, FillPassNeverKeepsMoreThanItsRecords)

@@ -91,10 +91,6 @@ const Columns kIos10 = {
 
 // Core Data's entity number of CallRecord in these stores.
 constexpr int kCallRecordEntity = 2;
-// The first row id. A phone's ids run into the thousands; an id of two varint bytes
-// also keeps a deleted record's header clear of the 4 bytes (next freeblock, size)
-// that SQLite writes over the start of a freed cell, as on a phone.
-constexpr long long kFirstRowid = 1001;
 
 std::string joined(const Columns& columns)
 {
@@ -150,7 +146,8 @@ void removeDatabaseFiles(const std::string& path)
 // then the calls in two phases (file, then -wal only), each followed by its deletions.
 // insert(db, index) inserts call `index` and returns its rowid; deletedAt(index) tells
 // whether it is to be deleted.
-void buildCallTable(const std::string& path, const BuildOptions& options, bool utf16,
+void buildCallTable(const std::string& path, const BuildOptions& options,
+                    const std::string& defaultEncoding,
                     const Columns& schemaStatements, const std::string& table,
                     const std::string& keyColumn, int callCount,
                     const std::function<std::int64_t(Database&, int)>& insert,
@@ -158,8 +155,8 @@ void buildCallTable(const std::string& path, const BuildOptions& options, bool u
 {
     removeDatabaseFiles(path);
     Database db(path);
-    if (utf16)
-        db.Exec("PRAGMA encoding='UTF-16le'");
+    const std::string& encoding = options.encoding.empty() ? defaultEncoding : options.encoding;
+    db.Exec("PRAGMA encoding='" + encoding + "'");
     db.Exec("PRAGMA page_size=" + std::to_string(options.pageSize));
     db.Exec("PRAGMA synchronous=OFF");
     if (options.wal)
@@ -236,7 +233,7 @@ void BuildAndroidDatabase(const std::string& utf8Path, AndroidLayout layout,
         columns.insert(columns.end(), {"logtype", "contactid"});
     auto insert = [&](Database& db, int i) {
         const AndroidCall& call = calls[static_cast<std::size_t>(i)];
-        std::vector<SqlValue> values = {kFirstRowid + i, call.number, call.date,
+        std::vector<SqlValue> values = {options.firstRowid + i, call.number, call.date,
                                         call.duration, call.type, call.name, 1};
         if (hasLocation)
             values.push_back(call.location);
@@ -249,7 +246,8 @@ void BuildAndroidDatabase(const std::string& utf8Path, AndroidLayout layout,
             values.insert(values.end(), {call.logtype, 0});
         return db.Insert(table, columns, values);
     };
-    buildCallTable(utf8Path, options, layout == AndroidLayout::VendorCallDb, schema, table,
+    const char* encoding = layout == AndroidLayout::VendorCallDb ? "UTF-16le" : "UTF-8";
+    buildCallTable(utf8Path, options, encoding, schema, table,
                    "_id", static_cast<int>(calls.size()), insert,
                    [&](int i) { return calls[static_cast<std::size_t>(i)].deleted; });
 }
@@ -287,7 +285,8 @@ void BuildIphoneDatabase(const std::string& utf8Path, IphoneLayout layout,
         columns.insert(columns.end(), {"ZCALL_CATEGORY", "ZHANDLE_TYPE", "ZSERVICE_PROVIDER"});
     auto insert = [&](Database& db, int i) {
         const IphoneCall& call = calls[static_cast<std::size_t>(i)];
-        std::vector<SqlValue> values = {kFirstRowid + i, kCallRecordEntity, 1, call.answered, 1, 0,
+        std::vector<SqlValue> values = {options.firstRowid + i, kCallRecordEntity, 1,
+                                        call.answered, 1, 0,
                                         call.originated, 1, call.date, call.duration,
                                         u8"cn", call.location, call.name, uniqueIdOf(i),
                                         call.address};
@@ -295,7 +294,7 @@ void BuildIphoneDatabase(const std::string& utf8Path, IphoneLayout layout,
             values.insert(values.end(), {1, 2, u8"com.apple.Telephony"});
         return db.Insert("ZCALLRECORD", columns, values);
     };
-    buildCallTable(utf8Path, options, false, schema, "ZCALLRECORD", "Z_PK",
+    buildCallTable(utf8Path, options, "UTF-8", schema, "ZCALLRECORD", "Z_PK",
                    static_cast<int>(calls.size()), insert,
                    [&](int i) { return calls[static_cast<std::size_t>(i)].deleted; });
 }
@@ -366,6 +365,39 @@ std::vector<IphoneCall> GeneratedIphoneCalls(int count)
         calls.push_back(call);
     }
     return calls;
+}
+
+void BuildContactsWithoutCalls(const std::string& utf8Path, int contacts,
+                               const BuildOptions& options)
+{
+    const Columns schema = {
+        "CREATE TABLE android_metadata (locale TEXT)",
+        "INSERT INTO android_metadata VALUES('zh_CN')",
+        "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER, "
+        "sourceid TEXT, version INTEGER NOT NULL DEFAULT 1, dirty INTEGER NOT NULL DEFAULT 0, "
+        "deleted INTEGER NOT NULL DEFAULT 0, contact_id INTEGER, display_name TEXT, "
+        "times_contacted INTEGER NOT NULL DEFAULT 0, last_time_contacted INTEGER)",
+        "CREATE TABLE data (_id INTEGER PRIMARY KEY AUTOINCREMENT, "
+        "raw_contact_id INTEGER NOT NULL, mimetype_id INTEGER NOT NULL, data1 TEXT, "
+        "data2 TEXT, data3 TEXT)"};
+    // The mimetypes rows of a phone number and of a structured name.
+    constexpr int kPhoneMimetype = 5;
+    constexpr int kNameMimetype = 7;
+    constexpr int kMobileNumber = 2;
+    const std::vector<AndroidCall> people = GeneratedAndroidCalls(contacts);
+    auto insert = [&](Database& db, int i) {
+        const AndroidCall& person = people[static_cast<std::size_t>(i)];
+        const long long id = options.firstRowid + i;
+        db.Insert("raw_contacts", {"_id", "contact_id", "display_name", "last_time_contacted"},
+                  {id, id, person.name, person.date});
+        db.Insert("data", {"raw_contact_id", "mimetype_id", "data1", "data2"},
+                  {id, kPhoneMimetype, person.number, kMobileNumber});
+        db.Insert("data", {"raw_contact_id", "mimetype_id", "data1"},
+                  {id, kNameMimetype, person.name});
+        return id;
+    };
+    buildCallTable(utf8Path, options, "UTF-8", schema, "raw_contacts", "_id", contacts, insert,
+                   [](int i) { return i % 3 == 0; });
 }
 
 }  // namespace fixtures

@@ -132,6 +132,12 @@ struct BuildOptions
     // taken off a phone has none.
     bool wal = false;
     int rowsOnlyInWal = 0;
+    // The first call's row id. Phones start at 1; the default stands for a phone with
+    // some history, whose deleted records SQLite's free-space bookkeeping leaves whole.
+    long long firstRowid = 1001;
+    // "UTF-8", "UTF-16le" or "UTF-16be", set before the first table; empty: the
+    // layout's own (UTF-16le for VendorCallDb, UTF-8 for the others).
+    std::string encoding;
 };
 
 // Builds the database at utf8Path (removing any file there first, with its -wal,
@@ -151,6 +157,11 @@ void BuildIphoneDatabase(const std::string& utf8Path, IphoneLayout layout,
 // (what PRAGMA table_info reports), for schema checks.
 std::vector<std::string> AndroidLayoutColumns(AndroidLayout layout);
 std::vector<std::string> IphoneLayoutColumns(IphoneLayout layout);
+
+// A contacts2.db as Android 7 and later write it: contacts (raw_contacts, data) and no
+// calls table, `contacts` people with names and numbers, every third one deleted.
+void BuildContactsWithoutCalls(const std::string& utf8Path, int contacts,
+                               const BuildOptions& options = {});
 
 // Deterministic varied calls, none deleted: Chinese names and locations, types
 // cycling incoming/outgoing/missed (every seventh Android call a voicemail), dates an
