@@ -34,6 +34,8 @@ public:
 
 // The object in use; the Qt one unless a test set another.
 ModalUi& CurrentModalUi();
+// The Qt one, which shows real windows; a test's object may hand calls on to it.
+ModalUi& QtModalUi();
 // Sets the object in use (null: back to the Qt one); returns the previous one.
 ModalUi* SetModalUi(ModalUi* ui);
 
