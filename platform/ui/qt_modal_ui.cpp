@@ -16,7 +16,7 @@ namespace {
 const char16_t kInvisibleCaption[] = u"\u200B";
 
 const char* const kPathCharactersLacking = "所选路径中有本程序无法处理的字符：";
-const char* const kPathShownAs = "。路径显示为：";
+const char* const kPathShownAs = "（下面的路径中显示为“?”）。\n";
 const char* const kOpenACopyInstead =
     "请把文件复制一份，放在名称中没有这些字符的文件夹里、起一个没有这些字符的文件名，"
     "再打开这份副本。";

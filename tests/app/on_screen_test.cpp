@@ -132,7 +132,7 @@ TEST_F(MainWindowTest, OpenOfAPathCodePage936CannotHoldChangesNothing)
     ASSERT_EQ(real.messageBoxes.size(), 1u);
     EXPECT_EQ(real.messageBoxes[0].owner, m_dialog.get());
     EXPECT_EQ(real.messageBoxes[0].caption, AfxGetAppName());
-    const std::string named = "所选路径中有本程序无法处理的字符：U+00F6。";
+    const std::string named = "所选路径中有本程序无法处理的字符：U+00F6（";
     EXPECT_EQ(real.messageBoxes[0].text.compare(0, named.size(), named), 0)
         << real.messageBoxes[0].text;
     EXPECT_EQ(OpenFilePath, database);

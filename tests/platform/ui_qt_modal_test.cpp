@@ -248,10 +248,11 @@ TEST(QtModalUi, PathsCodePage936CannotHoldAreRefusedAsCancel)
         "再打开这份副本。";
     const struct { BOOL open; QString chosen; std::string text; } cases[] = {
         { TRUE, inFolder,
-          "所选路径中有本程序无法处理的字符：U+00F6。路径显示为：" + rootPath +
+          "所选路径中有本程序无法处理的字符：U+00F6（下面的路径中显示为“?”）。\n" + rootPath +
               "/J?rg/lü证据/contacts2.db\n" + openAdvice },
         { FALSE, root.filePath(QStringLiteral("Jörg/导出😀ö.csv")),
-          "所选路径中有本程序无法处理的字符：U+00F6、U+1F600。路径显示为：" + rootPath +
+          "所选路径中有本程序无法处理的字符：U+00F6、U+1F600（下面的路径中显示为“?”）。\n" +
+              rootPath +
               "/J?rg/导出??.csv\n请另选名称中没有这些字符的文件夹和文件名。" },
     };
     for (const auto& c : cases) {
