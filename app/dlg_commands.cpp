@@ -7,6 +7,7 @@
 
 #include "app/about_dlg.h"
 #include "app/site_pages.h"
+#include "platform/crt.h"
 #include "reader/call_record.h"
 #include "recovery/scanner.h"
 
@@ -18,6 +19,7 @@ const char* const kRecoverNeedsFile = "您需要先打开通话记录数据库�
 
 void CPeldmarkDlg::OnRecoverDeleted()
 {
+    _tzset();   // this command's call times are in the zone as it is now
     if (OpenFilePath.empty()) {
         MessageBox(kRecoverNeedsFile);
         return;

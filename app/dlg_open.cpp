@@ -1,9 +1,10 @@
 // The Open command: choose a file, empty the table, remember the path, tell the phone by
-// the end of the name, read the calls and the call table's columns through a read-only
-// SQLite connection, refill the list, and close the database last.
+// the end of the name, read the calls and the call table's columns through SQLite on a
+// private copy of the file, refill the list, and close the database last.
 #include "app/peldmark_dlg.h"
 
 #include "app/list_refill.h"
+#include "platform/crt.h"
 #include "reader/call_log_database.h"
 #include "reader/call_rows.h"
 #include "reader/call_log_variant.h"
@@ -20,6 +21,7 @@ const char* const kRowsLeftOut = "通话记录超过100000条，只载入了前1
 
 void CPeldmarkDlg::OnOpenDatabase()
 {
+    _tzset();   // this command's call times are in the zone as it is now
     CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, kOpenFilter, nullptr, 0,
                        TRUE);
     if (dialog.DoModal() != IDOK)
@@ -38,8 +40,13 @@ void CPeldmarkDlg::OnOpenDatabase()
         return;
     }
 
+    // Emptied first, so that a file that cannot be read leaves no earlier file's columns
+    // for Recover to carve the new file with.
+    EmptyColumnSchemaFamily(variant);
     // Lives to the end of the command: the database closes after the refill and the
-    // message, last of all.
+    // message, last of all, and its private copy goes with it. A copy that fails raises
+    // CFileException (the file and the reason), which ends the command here and which
+    // the dispatch shows in the standard error box on this window.
     CallLogConnection connection(OpenFilePath);
     if (!connection.IsOpen())
         return;
@@ -52,6 +59,6 @@ void CPeldmarkDlg::OnOpenDatabase()
         CaptureColumnSchema(connection, variant);
         ShowAndroidRecords(*this);
     }
-    if (CallRecordTable.rowsLeftOut > 0)
+    if (CallRecordTable.rowsLeftOut)
         MessageBox(kRowsLeftOut);
 }

@@ -1,53 +1,97 @@
-// Scanner passes over a 100 MB Android contacts2.db full of calls, a third of them
-// deleted, against the floor of any pass: finding every zero byte of the same buffer
-// with memchr (every candidate starts at a zero byte). Reports bytes per second and,
-// as "x_floor", each pass's time over the floor's.
+// The scanner at real sizes, every figure with TZ unset and with TZ=CST-8, beside the
+// floor of any pass over the same file measured in the same run: finding every zero
+// byte with memchr (every candidate starts at a zero byte).
+//  - Count pass and fill pass over a 100 MB contacts2.db of 1,250,000 calls, a third of
+//    them deleted.
+//  - The whole Recover as the command runs it (both raw reads, both passes, the merge,
+//    the list append into the window-less main window of the tests), after the file's
+//    live rows were loaded as Open loads them: on a phone-sized contacts2.db (5,000
+//    calls in about 4 MB) and on the 100 MB file, whose first 100,000 live rows fill the
+//    table; and on the 100 MB file with an empty table, where the merge appends 100,000
+//    records. Name boxes are cancelled at the first, as a user facing thousands does.
+//  - 100 MB of zeros behind a valid header (a 6.0 calls table), count pass and whole
+//    Recover, against the 100 MB file; and the count pass with a table whose first
+//    columns all take NULL, so that an all-zero header gets past the marking.
+//  - The memory each Recover adds at its peak, beside the file's size, measured in a
+//    fresh process (this program run again with --peak-of-recover), whose heap holds no
+//    freed memory that the Recover could reuse unseen.
+// The files are built once in /tmp/peldmark-bench-scan and kept for later runs.
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <memory>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "platform/testing.h"
 #include "recovery/raw_file.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
+#include "tests/support/bench_fixtures.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
+const std::string kFolder = "/tmp/peldmark-bench-scan";
 constexpr int kCalls = 1250000;   // about 105 MB with 4096-byte pages
-const char kDatabasePath[] = "/tmp/peldmark-bench-scan/contacts2.db";
+constexpr std::int64_t kZeroBytes = 100 * 1000 * 1000;
+constexpr int kCallsBeforeZeros = 90;
+constexpr double kMegabyte = 1e6;
 
-// The database, built once and kept in /tmp for later runs.
-const std::string& DatabasePath()
+// `path`, built by `build` unless a file of at least `leastBytes` is there already.
+std::string BuiltFile(const std::string& folder, const std::string& name, std::int64_t leastBytes,
+                      const std::function<void(const std::string&)>& build)
 {
-    static const std::string path = [] {
-        struct stat info {};
-        if (stat(kDatabasePath, &info) != 0 || info.st_size < 100 * 1000 * 1000) {
-            mkdir("/tmp/peldmark-bench-scan", 0755);
+    const std::string path = folder + "/" + name;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || info.st_size < leastBytes) {
+        mkdir(kFolder.c_str(), 0755);
+        mkdir(folder.c_str(), 0755);
+        build(path);
+    }
+    return path;
+}
+
+const std::string& LargeFile()
+{
+    static const std::string path =
+        BuiltFile(kFolder, "contacts2.db", 100 * 1000 * 1000, [](const std::string& file) {
             std::vector<fixtures::AndroidCall> calls = fixtures::GeneratedAndroidCalls(kCalls);
             for (std::size_t i = 1; i < calls.size(); i += 3) {
                 calls[i].deleted = true;
             }
-            fixtures::BuildAndroidDatabase(kDatabasePath, fixtures::AndroidLayout::Calls40, calls);
-        }
-        recovery_test::SetSchemaFromLayout(
-            ColumnSchema.android, fixtures::AndroidLayoutColumns(fixtures::AndroidLayout::Calls40));
-        return std::string(kDatabasePath);
-    }();
+            fixtures::BuildAndroidDatabase(file, fixtures::AndroidLayout::Calls40, calls);
+        });
     return path;
 }
 
-const RawFileBytes& Raw()
+const std::string& PhoneFile()
 {
-    static const RawFileBytes raw(DatabasePath());
-    return raw;
+    static const std::string path =
+        BuiltFile(kFolder + "/phone", "contacts2.db", 3 * 1000 * 1000,
+                  fixtures::BuildPhoneSizedContacts2);
+    return path;
+}
+
+const std::string& ZeroFile()
+{
+    static const std::string path =
+        BuiltFile(kFolder + "/zeros", "contacts2.db", kZeroBytes, [](const std::string& file) {
+            std::vector<fixtures::AndroidCall> calls =
+                fixtures::GeneratedAndroidCalls(kCallsBeforeZeros);
+            for (std::size_t i = 1; i < calls.size(); i += 3) {
+                calls[i].deleted = true;
+            }
+            fixtures::BuildAndroidDatabase(file, fixtures::AndroidLayout::Calls60, calls);
+            fixtures::AppendZeros(file, kZeroBytes);
+        });
+    return path;
 }
 
 std::int64_t CountZerosWithMemchr(const RawBuffer& buffer)
@@ -66,101 +110,241 @@ std::int64_t CountZerosWithMemchr(const RawBuffer& buffer)
     return zeros;
 }
 
-// The floor's time per pass in seconds, best of five.
-double FloorSeconds()
+// The floor of a file: its best memchr pass of five, measured once per run.
+double FloorSeconds(const std::string& path)
 {
-    static const double seconds = [] {
-        double best = 1e9;
-        for (int i = 0; i < 5; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            benchmark::DoNotOptimize(CountZerosWithMemchr(Raw().View()));
-            best = std::min(best, std::chrono::duration<double>(
-                                      std::chrono::steady_clock::now() - start).count());
-        }
-        return best;
-    }();
-    return seconds;
-}
-
-template <typename Pass>
-void RunTimed(benchmark::State& state, Pass pass)
-{
-    const RawBuffer buffer = Raw().View();
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        pass(buffer);
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    static std::map<std::string, double> floors;
+    const auto known = floors.find(path);
+    if (known != floors.end()) {
+        return known->second;
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * buffer.fileLength);
-    state.counters["MB"] = buffer.fileLength / 1e6;
-    state.counters["x_floor"] = total / state.iterations() / FloorSeconds();
+    const RawFileBytes raw(path);
+    double best = 1e30;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(CountZerosWithMemchr(raw.View()));
+        best = std::min(best, std::chrono::duration<double>(
+                                  std::chrono::steady_clock::now() - start).count());
+    }
+    return floors[path] = best;
 }
 
-void BM_MemchrFloor(benchmark::State& state)
+std::int64_t FileBytes(const std::string& path)
 {
-    std::int64_t zeros = 0;
-    RunTimed(state, [&](const RawBuffer& buffer) { zeros = CountZerosWithMemchr(buffer); });
-    state.counters["zeros"] = static_cast<double>(zeros);
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
-void BM_CountPass(benchmark::State& state)
+std::string Ratio(double seconds, double than, const char* what)
 {
-    std::int32_t accepted = 0;
-    RunTimed(state, [&](const RawBuffer& buffer) {
-        accepted = WalkRawBuffer(buffer, CallLogVariant::AndroidContacts2Db, nullptr, 0, nullptr);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2fx %s", seconds / than, what);
+    return text;
+}
+
+// Records a figure of a pass over `path` in the summary and as counters, with its ratio
+// to the floor of `floorPath`.
+void Report(benchmark::State& state, const std::string& name, const bench::Zone& zone,
+            double seconds, const std::string& path, const std::string& floorPath,
+            const std::string& memory = "")
+{
+    const double floor = FloorSeconds(floorPath);
+    state.counters["x_floor"] = seconds / floor;
+    state.counters["MB_per_s"] = static_cast<double>(FileBytes(path)) / kMegabyte / seconds;
+    const char* const floorName = floorPath == PhoneFile() ? "4 MB floor" : "100 MB floor";
+    bench::Figures().push_back({name, zone.label, seconds * 1e3, Ratio(seconds, floor, floorName),
+                                memory});
+}
+
+// A calls table whose first columns all take NULL, and whose date refuses it only in
+// its seventh column: an all-zero header gets past the marking of three columns.
+const std::vector<std::string> kNullFirstColumns = {
+    "_id INTEGER", "new INTEGER", "is_read INTEGER", "numbertype INTEGER", "number TEXT",
+    "state INTEGER", "date INTEGER", "duration INTEGER", "type INTEGER", "name TEXT"};
+
+void BM_Floor(benchmark::State& state, const std::string& path, const char* name)
+{
+    const RawFileBytes raw(path);
+    const double best = bench::BestSeconds(state, [] {}, [&] {
+        benchmark::DoNotOptimize(CountZerosWithMemchr(raw.View()));
     });
-    state.counters["accepted"] = accepted;
+    bench::Figures().push_back({name, "either", best * 1e3,
+                                Ratio(best, FloorSeconds(path), "best of five"), ""});
 }
 
-// The fill pass's walk and decoding into N records (no name boxes: no owner window).
-void BM_FillPass(benchmark::State& state)
+// The count pass, or the fill pass, over a file in memory.
+void BM_Pass(benchmark::State& state, const bench::Zone& zone, const std::string& path,
+             const std::vector<std::string>& columns, bool fill, const std::string& name)
 {
-    const RawBuffer buffer = Raw().View();
-    const std::int32_t n =
-        WalkRawBuffer(buffer, CallLogVariant::AndroidContacts2Db, nullptr, 0, nullptr);
-    RunTimed(state, [&](const RawBuffer& raw) {
-        std::vector<CallRecord> records(n);
-        benchmark::DoNotOptimize(WalkRawBuffer(raw, CallLogVariant::AndroidContacts2Db,
-                                               records.data(), n, nullptr));
-    });
-    state.counters["records"] = n;
+    bench::UseZone(zone);
+    recovery_test::SetSchemaFromLayout(ColumnSchema.android, columns);
+    const RawFileBytes raw(path);
+    const RawBuffer buffer = raw.View();
+    const CallLogVariant variant = CallLogVariant::AndroidContacts2Db;
+    const std::int32_t n = WalkRawBuffer(buffer, variant, nullptr, 0, nullptr);
+    std::vector<AcceptedCandidate> accepted;
+    const double best = bench::BestSeconds(
+        state, [&] { std::vector<AcceptedCandidate>().swap(accepted); },
+        [&] {
+            if (fill) {
+                accepted.reserve(static_cast<std::size_t>(n));
+                WalkRawBuffer(buffer, variant, &accepted, n, nullptr);
+            } else {
+                benchmark::DoNotOptimize(WalkRawBuffer(buffer, variant, nullptr, 0, nullptr));
+            }
+        });
+    state.counters["accepted"] = n;
+    Report(state, name, zone, best, path, LargeFile());
 }
 
-// The count pass as the Recover command runs it: raw read of the file included.
-void BM_ScanDeletedRecordsCountPass(benchmark::State& state)
+// The window-less main window with the file's live rows loaded (or none), put back as
+// it was before every Recover.
+class LoadedMainWindow
 {
-    const std::string path = DatabasePath();
-    std::int32_t counter = 0;
-    RunTimed(state, [&](const RawBuffer&) {
-        counter = 0;
-        ScanDeletedRecords(counter, nullptr, path);
-    });
-    state.counters["accepted"] = counter;
-}
+public:
+    LoadedMainWindow(const std::string& path, bool keepLiveRows)
+    {
+        recovery_test::LoadLiveRecords(path, m_main);
+        if (!keepLiveRows) {
+            CallRecordTable.Reset();
+            m_main.list.DeleteAllItems();
+        }
+        m_live = CallRecordTable.recordCount;
+        m_modal.ui.answerMessageBox = [](const ScriptedModalUi::MessageBoxCall& box) {
+            return box.type == MB_OKCANCEL ? IDCANCEL : IDOK;
+        };
+    }
+    ~LoadedMainWindow() { CallRecordTable.Reset(); }
 
-// With --benchmark_repetitions=N, "min" is the figure least disturbed by other load.
-double Minimum(const std::vector<double>& values)
+    void PutBack()
+    {
+        for (int i = m_live; i < CallRecordTable.recordCount; ++i) {
+            CallRecordTable.records[i].ClearTexts();
+        }
+        CallRecordTable.recordCount = m_live;
+        CallRecordTable.firstRecoveredIndex = m_live;
+        m_main.list.DeleteAllItems();
+        for (int i = m_live - 1; i >= 0; --i) {
+            m_main.list.InsertItem(m_main.list.GetItemCount(),
+                                   CallRecordTable.records[i].name.c_str());
+        }
+        m_modal.ui.messageBoxes.clear();
+    }
+
+    // Both calls of the Recover command.
+    void Recover(const std::string& path)
+    {
+        std::int32_t counter = 0;
+        ScanDeletedRecords(counter, &m_main.window, path);
+        ScanDeletedRecords(counter, &m_main.window, path);
+    }
+
+    int Appended() const { return CallRecordTable.recordCount - m_live; }
+
+private:
+    recovery_test::MainWindowWithList m_main;
+    ScopedModalUi m_modal;
+    int m_live = 0;
+};
+
+// The child's side of the peak memory of a Recover: the main window loaded as for the
+// benchmark in this fresh process, then one Recover, whose peak is printed.
+const char kPeakOfRecover[] = "--peak-of-recover";
+
+int PrintPeakOfRecover(const std::string& path, bool keepLiveRows, const bench::Zone& zone)
 {
-    return *std::min_element(values.begin(), values.end());
+    bench::UseZone(zone);
+    LoadedMainWindow main(path, keepLiveRows);
+    const bench::PeakMemory memory;
+    main.Recover(path);
+    std::printf("peak %lld\n", static_cast<long long>(memory.Bytes()));
+    return 0;
 }
 
-BENCHMARK(BM_MemchrFloor)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->ComputeStatistics("min", Minimum);
-BENCHMARK(BM_CountPass)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->ComputeStatistics("min", Minimum);
-BENCHMARK(BM_FillPass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_ScanDeletedRecordsCountPass)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->ComputeStatistics("min", Minimum);
+void BM_Recover(benchmark::State& state, const bench::Zone& zone, const std::string& path,
+                bool keepLiveRows, const std::string& floorPath, const std::string& name)
+{
+    const double peak = static_cast<double>(bench::PeakInFreshProcess(
+        std::string(kPeakOfRecover) + " '" + path + "' " + (keepLiveRows ? "1 " : "0 ") +
+        zone.label));
+    bench::UseZone(zone);
+    LoadedMainWindow main(path, keepLiveRows);
+    main.Recover(path);
+    const int appended = main.Appended();
+    const double best = bench::BestSeconds(state, [&] { main.PutBack(); },
+                                           [&] { main.Recover(path); });
+    const double fileBytes = static_cast<double>(FileBytes(path));
+    state.counters["appended"] = appended;
+    state.counters["peak_MB"] = peak / kMegabyte;
+    state.counters["peak_per_file"] = peak / fileBytes;
+    char memoryText[96];
+    std::snprintf(memoryText, sizeof memoryText, "%.1f MB = %.2fx the file (%.1f MB)",
+                  peak / kMegabyte, peak / fileBytes, fileBytes / kMegabyte);
+    Report(state, name, zone, best, path, floorPath, memoryText);
+}
+
+void Register(const std::string& name, const std::function<void(benchmark::State&)>& run,
+              int iterations)
+{
+    benchmark::RegisterBenchmark(name.c_str(), run)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(iterations);
+}
+
+void RegisterAll()
+{
+    using fixtures::AndroidLayout;
+    using fixtures::AndroidLayoutColumns;
+    Register("floor/100MB", [](benchmark::State& s) {
+        BM_Floor(s, LargeFile(), "memchr floor, 100 MB file");
+    }, 5);
+    Register("floor/4MB", [](benchmark::State& s) {
+        BM_Floor(s, PhoneFile(), "memchr floor, 4 MB file");
+    }, 20);
+    for (const bench::Zone& zone : bench::kZones) {
+        const std::string tz = std::string("/") + zone.label;
+        Register("count_pass/100MB" + tz, [zone](benchmark::State& s) {
+            BM_Pass(s, zone, LargeFile(), AndroidLayoutColumns(AndroidLayout::Calls40), false,
+                    "count pass, 100 MB");
+        }, 10);
+        Register("fill_pass/100MB" + tz, [zone](benchmark::State& s) {
+            BM_Pass(s, zone, LargeFile(), AndroidLayoutColumns(AndroidLayout::Calls40), true,
+                    "fill pass, 100 MB");
+        }, 10);
+        Register("recover/4MB" + tz, [zone](benchmark::State& s) {
+            BM_Recover(s, zone, PhoneFile(), true, PhoneFile(), "Recover, 4 MB, after Open");
+        }, 30);
+        Register("recover/100MB" + tz, [zone](benchmark::State& s) {
+            BM_Recover(s, zone, LargeFile(), true, LargeFile(), "Recover, 100 MB, after Open");
+        }, 5);
+        Register("recover/100MB_empty_table" + tz, [zone](benchmark::State& s) {
+            BM_Recover(s, zone, LargeFile(), false, LargeFile(),
+                       "Recover, 100 MB, empty table (100,000 appended)");
+        }, 5);
+        Register("count_pass/100MB_zeros" + tz, [zone](benchmark::State& s) {
+            BM_Pass(s, zone, ZeroFile(), AndroidLayoutColumns(AndroidLayout::Calls60), false,
+                    "count pass, 100 MB zeros");
+        }, 10);
+        Register("count_pass/100MB_zeros_null_first_columns" + tz, [zone](benchmark::State& s) {
+            BM_Pass(s, zone, ZeroFile(), kNullFirstColumns, false,
+                    "count pass, 100 MB zeros, first columns taking NULL");
+        }, 10);
+        Register("recover/100MB_zeros" + tz, [zone](benchmark::State& s) {
+            BM_Recover(s, zone, ZeroFile(), true, LargeFile(), "Recover, 100 MB zeros, after Open");
+        }, 5);
+    }
+}
 
 }  // namespace
 
-// The tests' zone: with TZ unset, glibc looks at /etc/localtime at every conversion.
 int main(int argc, char** argv)
 {
-    setenv("TZ", "CST-8", 1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    constexpr int kPeakArguments = 5;   // the flag, the path, keep live rows, the zone
+    if (argc == kPeakArguments && std::strcmp(argv[1], kPeakOfRecover) == 0) {
+        return PrintPeakOfRecover(argv[2], std::strcmp(argv[3], "1") == 0,
+                                  bench::ZoneLabelled(argv[4]));
+    }
+    RegisterAll();
+    return bench::RunAndSummarize(argc, argv);
 }

@@ -78,6 +78,35 @@ int posixOpenFlags(UINT openFlags)
     return flags;
 }
 
+// Opens without waiting, since a plain open of a FIFO blocks until a writer comes, and
+// keeps the descriptor only for a regular file, made blocking again. Otherwise -1 with
+// errno set: EISDIR for a folder, ENXIO for a FIFO, device or socket.
+int openRegularFile(const std::string& utf8Path, int flags)
+{
+    const int fd = ::open(utf8Path.c_str(), flags | O_NONBLOCK, kCreateMode);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    int refused = 0;
+    if (fstat(fd, &info) != 0)
+        refused = errno;
+    else if (S_ISDIR(info.st_mode))
+        refused = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        refused = ENXIO;
+    if (refused == 0) {
+        const int status = fcntl(fd, F_GETFL);
+        if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+            refused = errno;
+    }
+    if (refused != 0) {
+        ::close(fd);
+        errno = refused;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 BOOL CException::GetErrorMessage(char* buffer, UINT maxLength) const
@@ -119,25 +148,32 @@ int CFileException::CauseFromErrno(int errnoValue)
     case ENOENT: return fileNotFound;
     case ENOTDIR: case ENAMETOOLONG: case ELOOP: return badPath;
     case EMFILE: case ENFILE: return tooManyOpenFiles;
-    case EACCES: case EPERM: case EISDIR: case EROFS: return accessDenied;
+    case EACCES: case EPERM: case EISDIR: case EROFS: case ENXIO: return accessDenied;
     case EBADF: return invalidFile;
     case ESPIPE: return badSeek;
     case EIO: return hardIO;
     case ETXTBSY: return sharingViolation;
     case EDEADLK: case ENOLCK: return lockViolation;
-    case ENOSPC: case EDQUOT: return diskFull;
+    case ENOSPC: case EDQUOT: case EFBIG: return diskFull;
     default: return genericException;
     }
 }
 
+std::string CFileException::ReasonText() const
+{
+    if (m_lOsError == EISDIR)
+        return "这是一个文件夹，不是文件。";
+    if (m_lOsError == ENXIO)
+        return "这不是普通文件（可能是管道、设备或套接字）。";
+    const bool known = m_cause >= none && m_cause <= endOfFile;
+    return kCauseTexts[known ? m_cause : genericException];
+}
+
 std::string CFileException::ErrorText() const
 {
-    const bool known = m_cause >= none && m_cause <= endOfFile;
-    const std::string reason = m_lOsError == EISDIR ? "这是一个文件夹，不是文件。"
-                               : kCauseTexts[known ? m_cause : genericException];
     if (m_strFileName.empty())
-        return "文件操作失败：" + reason;
-    return "无法读取文件 " + m_strFileName + "：" + reason;
+        return "文件操作失败：" + ReasonText();
+    return "无法读取文件 " + m_strFileName + "：" + ReasonText();
 }
 
 CFile::~CFile()
@@ -156,13 +192,7 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
     if (flags < 0)
         errno = EINVAL;
     else
-        fd = ::open(ansiToUtf8(m_path.c_str()).c_str(), flags, kCreateMode);
-    struct stat info;
-    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        fd = -1;
-        errno = EISDIR;
-    }
+        fd = openRegularFile(ansiToUtf8(m_path.c_str()), flags);
     if (fd < 0) {
         m_openErrno = errno;
         if (error)

@@ -62,6 +62,9 @@ public:
     // The file and the reason in Chinese, for example
     // "无法读取文件 /tmp/a.db：找不到该文件。"
     std::string ErrorText() const override;
+    // The reason alone, by cause (by OS error for a folder or another file that is not
+    // a regular one), for example "找不到该文件。".
+    std::string ReasonText() const;
 
     int m_cause;
     long m_lOsError;
@@ -88,9 +91,10 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     // Opens path (code page 936; converted to UTF-8 for the file system). Returns FALSE
-    // on failure and, when error is given, fills it. A directory fails with
-    // accessDenied. Sharing flags are accepted and not enforced (no mandatory locks on
-    // Linux).
+    // on failure and, when error is given, fills it. Only a regular file opens: a
+    // directory fails with accessDenied and OS error EISDIR, a FIFO, device or socket
+    // with accessDenied and ENXIO, at once (a FIFO without a writer is not waited on).
+    // Sharing flags are accepted and not enforced (no mandatory locks on Linux).
     BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
 
     // Length in bytes. Raises CFileException when the file is not open: with the cause

@@ -1,5 +1,5 @@
-// CallLogConnection: the read-only open, sqlite3_exec and the close. The only file
-// that calls SQLite.
+// CallLogConnection: the open of the private copy, sqlite3_exec and the close. The only
+// file that calls SQLite.
 #include "reader/call_log_database.h"
 
 #include <exception>
@@ -15,11 +15,13 @@ struct GuardedCallback
 {
     SqliteRowCallback callback;
     std::exception_ptr raised;
+    std::int64_t rows;
 };
 
 int callGuarded(void* context, int columnCount, char** values, char** columnNames)
 {
     auto* guarded = static_cast<GuardedCallback*>(context);
+    ++guarded->rows;
     try {
         return guarded->callback(nullptr, columnCount, values, columnNames);
     } catch (...) {
@@ -37,11 +39,10 @@ const char* SqliteTextOrEmpty(int columnCount, char** values, int index)
     return values[index];
 }
 
-CallLogConnection::CallLogConnection(const std::string& ansiPath)
-    : m_utf8Path(), m_widePath(AnsiToWide(ansiPath.c_str()))
+CallLogConnection::CallLogConnection(const std::string& ansiPath) : m_copy(ansiPath)
 {
-    m_utf8Path.reset(WideToUtf8(m_widePath.get()));
-    m_openResult = sqlite3_open_v2(m_utf8Path.get(), &m_db, SQLITE_OPEN_READONLY, nullptr);
+    m_openResult = sqlite3_open_v2(m_copy.DatabasePath().c_str(), &m_db, SQLITE_OPEN_READWRITE,
+                                   nullptr);
 }
 
 CallLogConnection::~CallLogConnection()
@@ -53,11 +54,13 @@ CallLogConnection::~CallLogConnection()
 
 int CallLogConnection::Exec(const char* sql, SqliteRowCallback callback)
 {
+    m_rowsOfLastExec = 0;
     if (!IsOpen())
         return SQLITE_MISUSE;
-    GuardedCallback guarded{ callback, nullptr };
+    GuardedCallback guarded{ callback, nullptr, 0 };
     const int result = sqlite3_exec(m_db, sql, callback != nullptr ? callGuarded : nullptr,
                                     &guarded, nullptr);
+    m_rowsOfLastExec = guarded.rows;
     if (guarded.raised)
         std::rethrow_exception(guarded.raised);
     return result;

@@ -1,10 +1,11 @@
-// The one SQLite connection the program ever holds: opened read-only on a call-log
-// database for the length of one open command, closed on every road.
+// The one SQLite connection the program ever holds: opened on a private copy of a
+// call-log database for the length of one open command, closed on every road.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "reader/text_conversions.h"
+#include "reader/private_copy.h"
 
 struct sqlite3;
 
@@ -17,12 +18,13 @@ using SqliteRowCallback = int (*)(void* context, int columnCount, char** values,
 // a row without values), read as the empty text.
 const char* SqliteTextOrEmpty(int columnCount, char** values, int index);
 
-// Owns one sqlite3 handle. The constructor converts the code page 936 path to UTF-16
-// and then UTF-8 (the two buffers live as long as the connection) and opens it with
-// SQLITE_OPEN_READONLY: the file is never written, a missing file is not created, and
-// a WAL-mode database keeps its -wal (a read-only connection never checkpoints it).
-// The destructor calls sqlite3_close whether or not the open succeeded, then frees the
-// UTF-16 buffer, then the UTF-8 one.
+// Owns one sqlite3 handle on a PrivateDatabaseCopy of the file. The constructor makes
+// the copy (raising what PrivateDatabaseCopy raises, so that no connection exists when
+// the copy failed) and opens it with SQLITE_OPEN_READWRITE and no create flag: SQLite
+// then applies the copied -wal, or rolls the copied hot journal back, as on the phone,
+// and the evidence itself is never opened by SQLite. No statement sent through Exec
+// changes the database. The destructor calls sqlite3_close whether or not the open
+// succeeded; then the copy goes, with every file SQLite made beside it.
 class CallLogConnection
 {
 public:
@@ -35,16 +37,20 @@ public:
     bool IsOpen() const { return m_openResult == 0; }
 
     // sqlite3_exec with no error text; the callback sees a null context. Returns SQLite's
-    // result code (SQLITE_OK, 0, on success); on a connection that failed to open,
+    // result code (SQLITE_OK, 0, on success; SQLITE_ABORT when the callback stopped the
+    // statement with a nonzero result); on a connection that failed to open,
     // SQLITE_MISUSE without calling SQLite. An exception the callback raises (a
     // CException, std::bad_alloc) ends the statement inside SQLite first and is then
     // raised again here, so the connection stays closable.
     int Exec(const char* sql, SqliteRowCallback callback);
 
+    // Rows the last Exec handed to its callback, a row that stopped it included.
+    std::int64_t RowsOfLastExec() const { return m_rowsOfLastExec; }
+
 private:
-    // Declared in this order so that the UTF-16 buffer is freed before the UTF-8 one.
-    NarrowBuffer m_utf8Path;
-    WideBuffer m_widePath;
+    // Declared first, so that it is removed after the connection has closed.
+    PrivateDatabaseCopy m_copy;
     sqlite3* m_db = nullptr;
     int m_openResult = -1;
+    std::int64_t m_rowsOfLastExec = 0;
 };

@@ -18,13 +18,13 @@ void CallRecordTableState::Reset()
         records[i].ClearTexts();
     firstRecoveredIndex = 0;
     recordCount = 0;
-    rowsLeftOut = 0;
+    rowsLeftOut = false;
 }
 
 CallRecord* CallRecordTableState::BeginAppend()
 {
     if (recordCount >= kCallRecordCapacity) {
-        ++rowsLeftOut;
+        rowsLeftOut = true;
         return nullptr;
     }
     return &records[recordCount];

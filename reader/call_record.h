@@ -30,16 +30,16 @@ struct CallRecordTableState
     CallRecord records[kCallRecordCapacity];
     std::int32_t recordCount = 0;
     std::int32_t firstRecoveredIndex = 0;
-    // Live rows an open could not append because the table was full; reset with the
-    // table, read after the refill to tell the user.
-    std::int32_t rowsLeftOut = 0;
+    // Set when an open had one more row to append than the table holds, and so stopped
+    // reading; reset with the table, read after the refill to tell the user.
+    bool rowsLeftOut = false;
 
     // Empties the texts of the records in use, then sets firstRecoveredIndex and
-    // recordCount to 0 (and rowsLeftOut). The overlong flags are not touched.
+    // recordCount to 0 (and clears rowsLeftOut). The overlong flags are not touched.
     void Reset();
 
     // The record at recordCount for a row callback to fill, or null when the table is
-    // full (rowsLeftOut is then counted). The caller fills it, then calls CommitAppend.
+    // full (rowsLeftOut is then set). The caller fills it, then calls CommitAppend.
     CallRecord* BeginAppend();
     void CommitAppend() { ++recordCount; }
 };

@@ -2,6 +2,7 @@
 // callbacks that turn each SQLite result row into one CallRecord of CallRecordTable.
 #include "reader/call_rows.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -34,6 +35,8 @@ enum AndroidColumn { kType, kDate, kDuration, kName, kNumber, kLocation, kLogtyp
 // Dates (milliseconds since 1970) below this are not converted; the text is kept.
 constexpr std::int64_t kAndroidMinConvertedMilliseconds = 100000000000;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
+constexpr int kDecimal = 10;
+static_assert(sizeof(long long) == sizeof(std::int64_t), "strtoll gives the 64-bit value");
 
 bool textIs(const char* text, const char* expected)
 {
@@ -84,45 +87,26 @@ std::string androidCallTimeText(const char* date)
     return date;
 }
 
-// Rows the row callbacks have taken so far, appended or left out for a full table.
-std::int64_t rowsDelivered()
-{
-    return std::int64_t{CallRecordTable.recordCount} + CallRecordTable.rowsLeftOut;
-}
+// What a row callback returns to end its statement: once the table is full, further
+// rows have nowhere to go, and a call table that is a view may never run out of them.
+constexpr int kStopStatement = 1;
 
-bool isAtoiSpace(char c)
+// Whether the cascade goes on to its next statement: only after a failure before the
+// first row (a table or column that is not there). A statement that delivered rows was
+// reading this table, so a later failure (a damaged page) must not have them read a
+// second time; a statement that the row callbacks stopped has delivered rows as well.
+bool failedBeforeFirstRow(int result, const CallLogConnection& connection)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return result != SQLITE_OK && connection.RowsOfLastExec() == 0;
 }
 
 }  // namespace
 
 std::int64_t LeadingInteger64(const char* text)
 {
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    if (text == nullptr)
-        return 0;
-    while (isAtoiSpace(*text))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+')
-        ++text;
-    // Accumulated with the sign applied digit by digit, so that the minimum is reachable.
-    std::int64_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        const int digit = *text - '0';
-        if (negative) {
-            if (value < (kMin + digit) / 10)
-                return kMin;
-            value = value * 10 - digit;
-        } else {
-            if (value > (kMax - digit) / 10)
-                return kMax;
-            value = value * 10 + digit;
-        }
-    }
-    return value;
+    // strtoll reads as atoi does (white space, a sign, decimal digits) and saturates at
+    // the 64-bit bounds on overflow; errno is not needed to tell that apart.
+    return text == nullptr ? 0 : std::strtoll(text, nullptr, kDecimal);
 }
 
 std::int32_t AtoiClamped32(const char* text)
@@ -139,7 +123,7 @@ int OnIphoneCallRow(void* /*context*/, int columnCount, char** values, char** /*
 {
     CallRecord* record = CallRecordTable.BeginAppend();
     if (record == nullptr)
-        return 0;
+        return kStopStatement;
     auto value = [&](int index) { return SqliteTextOrEmpty(columnCount, values, index); };
     const char* originated = columnCount > kZOriginated ? value(kZOriginated) : nullptr;
     const char* type = iphoneCallType(value(kZAnswered), originated);
@@ -162,7 +146,7 @@ int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /
         return 0;
     CallRecord* record = CallRecordTable.BeginAppend();
     if (record == nullptr)
-        return 0;
+        return kStopStatement;
     const char* type = androidCallType(value(kType));
     if (type != nullptr)
         record->callType = type;
@@ -177,22 +161,22 @@ int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /
 
 void ReadIphoneCallRows(CallLogConnection& connection)
 {
-    // The 5-column statement is for a table without ZORIGINATED, where the 6-column one
-    // fails before its first row. Once that one has delivered rows it was reading this
-    // table, and a later failure (a damaged page) must not have them read a second time.
-    const std::int64_t rowsBefore = rowsDelivered();
-    if (connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow) != SQLITE_OK &&
-        rowsDelivered() == rowsBefore)
+    // The 5-column statement is for a table without ZORIGINATED.
+    if (failedBeforeFirstRow(connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow),
+                             connection))
         connection.Exec(kIphoneRows, OnIphoneCallRow);
 }
 
 void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner)
 {
-    if (connection.Exec(kAndroidLogsRows, OnAndroidCallRow) == SQLITE_OK)
+    if (!failedBeforeFirstRow(connection.Exec(kAndroidLogsRows, OnAndroidCallRow), connection))
         return;
-    if (connection.Exec(kAndroidCallsRows, OnAndroidCallRow) == SQLITE_OK)
+    if (!failedBeforeFirstRow(connection.Exec(kAndroidCallsRows, OnAndroidCallRow), connection))
         return;
     owner.MessageBox("打开错误2！");
-    if (connection.Exec(kAndroidCallsRowsNoLocation, OnAndroidCallRow) != SQLITE_OK)
+    // The last statement has no fallback: any failure is told, but a stop for a full
+    // table is not a failure.
+    if (connection.Exec(kAndroidCallsRowsNoLocation, OnAndroidCallRow) != SQLITE_OK &&
+        !CallRecordTable.rowsLeftOut)
         owner.MessageBox("打开错误3！");
 }

@@ -20,14 +20,16 @@ extern const char* const kAndroidCallsRowsNoLocation; // 5 columns, table calls
 // nothing; rows appended before a failure stay, once.
 void ReadIphoneCallRows(CallLogConnection& connection);
 
-// The Android cascade: the logs statement; when it fails the calls statement; when
-// that fails too, "打开错误2！" on owner, the calls statement without location, and
-// "打开错误3！" when that fails as well. Message boxes have no caption of their own.
+// The Android cascade: the logs statement; when it fails before its first row the
+// calls statement; when that too fails before its first row, "打开错误2！" on owner,
+// the calls statement without location, and "打开错误3！" when that fails as well (a
+// stop for a full table is no failure). Rows delivered before a failure stay, once.
+// Message boxes have no caption of their own.
 void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner);
 
-// Row callbacks (context unused, always return 0). Each appends at most one record
-// through CallRecordTable.BeginAppend/CommitAppend, so a full table counts the row in
-// rowsLeftOut instead of writing past its last record.
+// Row callbacks (context unused). Each appends at most one record through
+// CallRecordTable.BeginAppend/CommitAppend and returns 0; a row that finds the table
+// full sets rowsLeftOut and returns nonzero, which ends the statement.
 //   OnIphoneCallRow values: ZANSWERED, ZDATE, ZDURATION, ZLOCATION, ZADDRESS
 //     [, ZORIGINATED]. With a sixth column the type is ZORIGINATED "1" outgoing, else
 //     ZANSWERED "1" incoming, else ZANSWERED "0" missed; with five columns ZANSWERED
@@ -43,5 +45,6 @@ int OnAndroidCallRow(void* context, int columnCount, char** values, char** colum
 // The leading integer of a text as the C library's atoi reads it (white space, an
 // optional sign, decimal digits up to the first other byte; no digits give 0),
 // saturating at the bounds of the result type instead of overflowing. Null reads as 0.
+// LeadingInteger64 is strtoll in base 10.
 std::int64_t LeadingInteger64(const char* text);
 std::int32_t AtoiClamped32(const char* text);

@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <ctime>
-#include <limits>
 
 #include "platform/crt.h"
 
@@ -21,59 +20,63 @@ constexpr std::int64_t kIphoneEpochOffsetSeconds = 978307200;
 // The C library's struct tm counts years from 1900 and months from 0.
 constexpr int kTmYearBase = 1900;
 
-// Appends `value` as "%d" would print it, or as "%02d" with `twoDigits`: a leading 0
-// only for 0 .. 9, every other value as it is.
-void appendDecimal(std::string& text, int value, bool twoDigits)
+// Writes `value` as "%02d" prints a value of 0 .. 99, which every month, day, hour,
+// minute and second of a struct tm from _localtime64 is.
+char* writeTwoDigits(char* at, int value)
 {
     constexpr int kTen = 10;
-    if (twoDigits && value >= 0 && value < kTen) {
-        text += '0';
-    }
-    char digits[std::numeric_limits<int>::digits10 + 2];   // every digit and a sign
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    text.append(digits, end.ptr);
+    *at++ = static_cast<char>('0' + value / kTen);
+    *at++ = static_cast<char>('0' + value % kTen);
+    return at;
 }
 
-// "%d-%02d-%02d %02d:%02d:%02d" of the year, month, day and time, without printf: the
-// recovery's fill pass formats a time per remnant.
-std::string formatTm(const struct tm& local)
+// "%d-%02d-%02d %02d:%02d:%02d" of the year, month, day and time into `text`, NUL
+// included; returns the length.
+std::size_t formatTm(const struct tm& local, char (&text)[kCallTimeTextBytes])
 {
-    constexpr std::size_t kUsualLength = 19;   // "yyyy-mm-dd hh:mm:ss"
-    std::string text;
-    text.reserve(kUsualLength);
-    appendDecimal(text, local.tm_year + kTmYearBase, false);
-    text += '-';
-    appendDecimal(text, local.tm_mon + 1, true);
-    text += '-';
-    appendDecimal(text, local.tm_mday, true);
-    text += ' ';
-    appendDecimal(text, local.tm_hour, true);
-    text += ':';
-    appendDecimal(text, local.tm_min, true);
-    text += ':';
-    appendDecimal(text, local.tm_sec, true);
-    return text;
+    // The year as "%d" prints it: at most 11 characters, which leaves the 15 of the rest
+    // and the NUL room in `text`.
+    char* at = std::to_chars(text, text + sizeof text, local.tm_year + kTmYearBase).ptr;
+    *at++ = '-';
+    at = writeTwoDigits(at, local.tm_mon + 1);
+    *at++ = '-';
+    at = writeTwoDigits(at, local.tm_mday);
+    *at++ = ' ';
+    at = writeTwoDigits(at, local.tm_hour);
+    *at++ = ':';
+    at = writeTwoDigits(at, local.tm_min);
+    *at++ = ':';
+    at = writeTwoDigits(at, local.tm_sec);
+    *at = '\0';
+    return static_cast<std::size_t>(at - text);
 }
 
 }  // namespace
 
-bool FormatLocalCallTime(__time64_t seconds, std::string& out)
+std::size_t FormatLocalCallTime(__time64_t seconds, char (&text)[kCallTimeTextBytes])
 {
     const struct tm* local = _localtime64(&seconds);
-    if (local == nullptr)
+    return local != nullptr ? formatTm(*local, text) : 0;
+}
+
+bool FormatLocalCallTime(__time64_t seconds, std::string& out)
+{
+    char text[kCallTimeTextBytes];
+    const std::size_t length = FormatLocalCallTime(seconds, text);
+    if (length == 0)
         return false;
-    out = formatTm(*local);
+    out.assign(text, length);
     return true;
 }
 
 std::string IphoneCallTimeText(std::int64_t secondsSince2001)
 {
-    std::string text;
+    char text[kCallTimeTextBytes];
     if (secondsSince2001 < 0 || secondsSince2001 > INT32_MAX)
         return kUnconvertibleIphoneTime;
-    if (!FormatLocalCallTime(secondsSince2001 + kIphoneEpochOffsetSeconds, text))
-        return kUnconvertibleIphoneTime;
-    return text;
+    const std::size_t length =
+        FormatLocalCallTime(secondsSince2001 + kIphoneEpochOffsetSeconds, text);
+    return length > 0 ? std::string(text, length) : kUnconvertibleIphoneTime;
 }
 
 std::string DurationText(std::int32_t seconds)

@@ -22,7 +22,8 @@ constexpr std::int64_t kTypeMissed = 3;
 // Distinct texts a decoder remembers, and the longest content it remembers by.
 constexpr std::size_t kRememberedTexts = 4096;
 constexpr std::int32_t kLongestRememberedContent = 64;
-constexpr unsigned char kFirstNonAscii = 0x80;
+// The logtype of a text message kept in a logs table; the live reader leaves it out.
+constexpr std::int64_t kTextMessageLogtype = 300;
 
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
@@ -40,39 +41,57 @@ bool AcceptsTextColumn(CallLogVariant variant, std::int32_t serialType)
     return serialType == kSerialTypeNull || IsOddFrom(serialType, kSerialTypeEmptyText + 2);
 }
 
-std::string AndroidCallTime(std::int32_t serialType, const ContentView& content)
+// callTime of a "date" column: the local time of its milliseconds, or empty.
+void AndroidCallTime(std::int32_t serialType, const ContentView& content, std::string& callTime)
 {
     std::int64_t milliseconds = 0;
     if (!ReadRecordInteger(serialType, content, milliseconds) ||
         milliseconds < kSmallestCallTimeMs) {
-        return std::string();
+        callTime.clear();
+        return;
     }
     std::int64_t seconds = milliseconds / kMillisecondsPerSecond;
     if (seconds > kLargestCallTimeSeconds) {
         seconds = 0;
     }
-    std::string text;
-    FormatLocalCallTime(seconds, text);
-    return text;
+    if (!FormatLocalCallTime(seconds, callTime)) {
+        callTime.clear();
+    }
 }
 
 // Serial type 9 (the integer 1) or a one-byte 1 is incoming; a one-byte 2 outgoing and
-// 3 missed; everything else has no call type.
-std::string AndroidCallType(std::int32_t serialType, const ContentView& content)
+// 3 missed; everything else has no call type ("").
+const char* AndroidCallType(std::int32_t serialType, const ContentView& content)
 {
     std::int64_t code = 0;
     if (serialType != kSerialTypeOne && serialType != kSerialTypeInt8) {
-        return std::string();
+        return "";
     }
     if (!ReadRecordInteger(serialType, content, code)) {
-        return std::string();
+        return "";
     }
     switch (code) {
     case kTypeIncoming: return kIncomingCall;
     case kTypeOutgoing: return kOutgoingCall;
     case kTypeMissed: return kMissedCall;
-    default: return std::string();
+    default: return "";
     }
+}
+
+// The text each role sets.
+RecordField FieldOf(AndroidRecordDecoder::Role role)
+{
+    using Role = AndroidRecordDecoder::Role;
+    switch (role) {
+    case Role::Name: return kFieldName;
+    case Role::Date: return kFieldCallTime;
+    case Role::Type: return kFieldCallType;
+    case Role::Duration: return kFieldDuration;
+    case Role::Number: return kFieldNumber;
+    case Role::Location: return kFieldLocation;
+    case Role::Skipped: break;
+    }
+    return RecordField{};
 }
 
 AndroidRecordDecoder::Role RoleOf(const std::string& columnName)
@@ -99,7 +118,7 @@ bool CheckAndroidColumn(CallLogVariant variant, const std::string& declaredType,
     }
     if (variant == CallLogVariant::AndroidLogsDb && declaredType == "INTEGER" &&
         columnName == "logtype") {
-        return serialType == kSerialTypeInt8;
+        return serialType == kSerialTypeInt8 || serialType == kSerialTypeInt16;
     }
     if (declaredType == "TEXT") {
         return AcceptsTextColumn(variant, serialType);
@@ -116,75 +135,140 @@ void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schem
     });
 }
 
-AndroidRecordDecoder::AndroidRecordDecoder(CallLogVariant variant,
+AndroidContentCheck::AndroidContentCheck(CallLogVariant variant,
+                                         const ColumnSchemaFamily& schema)
+    : m_columns()
+{
+    if (variant != CallLogVariant::AndroidLogsDb) {
+        return;
+    }
+    const std::int32_t columns = std::clamp(schema.count, 0, kColumnSchemaCapacity);
+    for (std::int32_t i = 1; i < columns; ++i) {
+        if (schema.types[i] == "INTEGER" && schema.names[i] == "logtype") {
+            m_columns[m_count++] = i;
+        }
+    }
+}
+
+bool AndroidContentCheck::Refuses(const RawBuffer& buffer, const CandidateHeader& header) const
+{
+    for (std::int32_t k = 0; k < m_count; ++k) {
+        const std::int32_t column = m_columns[k];
+        std::int64_t offset = header.contentStart;
+        for (std::int32_t i = 0; i < column; ++i) {
+            offset += header.contentSizes[i];
+        }
+        std::int64_t logtype = 0;
+        const ContentView content = ContentAt(buffer, offset, header.contentSizes[column]);
+        if (ReadRecordInteger(header.serialTypes[column], content, logtype) &&
+            logtype == kTextMessageLogtype) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TextEncoding AndroidTextEncoding(const RawBuffer& buffer, CallLogVariant variant)
+{
+    return ReadTextEncoding(buffer, variant == CallLogVariant::AndroidCallDb
+                                        ? TextEncoding::Utf16Le
+                                        : TextEncoding::Utf8);
+}
+
+AndroidRecordDecoder::AndroidRecordDecoder(TextEncoding encoding,
                                            const ColumnSchemaFamily& schema, CWnd* owner)
-    : m_utf16(variant == CallLogVariant::AndroidCallDb), m_owner(owner), m_roles()
+    : m_encoding(encoding), m_owner(owner), m_columns()
 {
     const std::int32_t columns = std::clamp(schema.count, 0, kColumnSchemaCapacity);
     for (std::int32_t i = 0; i < columns; ++i) {
-        m_roles[i] = RoleOf(schema.names[i]);
+        const Role role = RoleOf(schema.names[i]);
+        if (role != Role::Skipped) {
+            m_columns[m_columnCount++] = RoleColumn{i, role};
+        }
+        m_hasName = m_hasName || role == Role::Name;
     }
 }
 
-std::string AndroidRecordDecoder::Text(const ContentView& content) const
+void AndroidRecordDecoder::Text(const ContentView& content, std::string& text)
 {
-    const auto convert = [&] {
-        return m_utf16 ? Utf16LeContentText(content) : Utf8ContentText(content);
-    };
-    if (!content.valid || content.size == 0 || content.size > kLongestRememberedContent) {
-        return convert();
+    // ASCII needs no conversion, and numbers rarely repeat: remembering them would only
+    // fill the table.
+    if (!content.valid || content.size == 0 || content.size > kLongestRememberedContent ||
+        IsAsciiContent(content, m_encoding)) {
+        ContentText(content, m_encoding, text);
+        return;
     }
-    // UTF-8 ASCII needs no conversion (Utf8ContentText copies it), and numbers rarely
-    // repeat: remembering them would only fill the table.
-    const auto ascii = [](unsigned char b) { return b < kFirstNonAscii; };
-    if (!m_utf16 && std::all_of(content.bytes, content.bytes + content.size, ascii)) {
-        return convert();
-    }
-    std::string bytes(reinterpret_cast<const char*>(content.bytes),
-                      static_cast<std::size_t>(content.size));
+    const std::string_view bytes(reinterpret_cast<const char*>(content.bytes),
+                                 static_cast<std::size_t>(content.size));
     const auto found = m_texts.find(bytes);
     if (found != m_texts.end()) {
-        return found->second;
+        text = found->second;
+        return;
     }
-    std::string text = convert();
+    ContentText(content, m_encoding, text);
     if (m_texts.size() < kRememberedTexts) {
-        m_texts.emplace(std::move(bytes), text);
+        m_keyBytes.emplace_back(bytes);
+        m_texts.emplace(std::string_view(m_keyBytes.back()), text);
     }
-    return text;
+}
+
+void AndroidRecordDecoder::ShowNames(const RawBuffer& buffer, const CandidateHeader& header)
+{
+    ColumnCursor column(header);
+    for (std::int32_t k = 0; k < m_columnCount && ShowsNames(); ++k) {
+        column.SkipTo(m_columns[k].column);
+        if (!column.Valid()) {
+            break;
+        }
+        if (m_columns[k].role != Role::Name) {
+            continue;
+        }
+        Text(column.Content(buffer), m_name);
+        if (m_owner->MessageBox(m_name.c_str(), nullptr, MB_OKCANCEL) == IDCANCEL) {
+            m_owner = nullptr;   // no more name boxes in this recovery
+        }
+    }
 }
 
 void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader& header,
-                                  CallRecord& record) const
+                                  unsigned fields, CallRecord& record)
 {
-    const auto text = [&](const ContentView& content) { return Text(content); };
-    for (ColumnCursor column(header); column.Valid(); column.Next()) {
-        const Role role = m_roles[column.Column()];
-        if (role == Role::Skipped) {
+    ColumnCursor column(header);
+    for (std::int32_t k = 0; k < m_columnCount; ++k) {
+        const Role role = m_columns[k].role;
+        if ((FieldOf(role) & fields) == 0) {
             continue;
+        }
+        column.SkipTo(m_columns[k].column);
+        if (!column.Valid()) {
+            break;
         }
         const ContentView content = column.Content(buffer);
         switch (role) {
-        case Role::Name:
-            record.name = text(content);
-            if (m_owner != nullptr) {
-                m_owner->MessageBox(record.name.c_str());
-            }
-            break;
-        case Role::Date: record.callTime = AndroidCallTime(column.SerialType(), content); break;
+        case Role::Name: Text(content, record.name); break;
+        case Role::Date: AndroidCallTime(column.SerialType(), content, record.callTime); break;
         case Role::Type: record.callType = AndroidCallType(column.SerialType(), content); break;
         case Role::Duration:
             record.duration = DurationTextOfColumn(column.SerialType(), content);
             break;
-        case Role::Number: record.number = text(content); break;
-        case Role::Location: record.location = text(content); break;
+        case Role::Number: Text(content, record.number); break;
+        case Role::Location: Text(content, record.location); break;
         case Role::Skipped: break;
         }
     }
+}
+
+void AndroidRecordDecoder::Decode(const RawBuffer& buffer, const CandidateHeader& header,
+                                  CallRecord& record)
+{
+    ShowNames(buffer, header);
+    Decode(buffer, header, kAllFields, record);
 }
 
 void DecodeAndroidRecord(CallLogVariant variant, const ColumnSchemaFamily& schema,
                          const RawBuffer& buffer, const CandidateHeader& header,
                          CallRecord& record, CWnd* owner)
 {
-    AndroidRecordDecoder(variant, schema, owner).Decode(buffer, header, record);
+    AndroidRecordDecoder(AndroidTextEncoding(buffer, variant), schema, owner)
+        .Decode(buffer, header, record);
 }

@@ -5,22 +5,27 @@
 //   all three   INTEGER "type"     NULL, 1..4 byte integers, 8 and 9 (the ints 0 and 1)
 //   call.db     BIGINT  "date"     5 (six-byte integer) only
 //   others      INTEGER "date"     5 only
-//   logs.db     INTEGER "logtype"  1 (one-byte integer) only
+//   logs.db     INTEGER "logtype"  1 and 2 (one- and two-byte integers), and by content
+//                                  not the value 300, which marks a text message
 //   call.db     TEXT    any        13 and every odd type above (text, the empty one
 //                                  included); NULL refused
 //   others      TEXT    any        0 and every odd type above 13; the empty text refused
 //   any other pair                 every serial type
-// Texts are UTF-16LE in call.db and UTF-8 in the other two.
+// Texts are in the encoding the database header names (offset 56); when it names none,
+// UTF-16LE in call.db and UTF-8 in the other two.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "reader/call_log_variant.h"
 #include "reader/call_record.h"
 #include "recovery/column_schema.h"
 #include "recovery/record_frame.h"
+#include "recovery/record_values.h"
 
 class CWnd;
 
@@ -34,34 +39,82 @@ bool CheckAndroidColumn(CallLogVariant variant, const std::string& declaredType,
 void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schema,
                          ColumnRules& rules);
 
+// The rule of the table that reads content rather than serial types: the logs.db
+// "logtype" columns refuse the value 300. Found once per scan from the schema.
+class AndroidContentCheck
+{
+public:
+    AndroidContentCheck(CallLogVariant variant, const ColumnSchemaFamily& schema);
+
+    // True when some column's content is to be checked, so candidates need their whole
+    // header (CandidateHeader's per-column arrays) before Refuses.
+    bool Needed() const { return m_count > 0; }
+
+    // True when an accepted candidate's content refuses it; `header` must be complete.
+    bool Refuses(const RawBuffer& buffer, const CandidateHeader& header) const;
+
+private:
+    std::int32_t m_columns[kColumnSchemaCapacity];
+    std::int32_t m_count = 0;
+};
+
+// The text encoding of an Android database: the header's, or the variant's own when the
+// header names none.
+TextEncoding AndroidTextEncoding(const RawBuffer& buffer, CallLogVariant variant);
+
 // Decodes accepted candidates of one scan: which column fills which text is decided
 // once, from the column names of `schema` (which must outlive the decoder).
 class AndroidRecordDecoder
 {
 public:
-    AndroidRecordDecoder(CallLogVariant variant, const ColumnSchemaFamily& schema, CWnd* owner);
+    AndroidRecordDecoder(TextEncoding encoding, const ColumnSchemaFamily& schema, CWnd* owner);
 
-    // Fills name, callTime, callType, duration, number and location of `record` from
-    // the accepted candidate `header` (read with the rules of the schema), and shows
-    // every decoded name (empty ones too) in a message box owned by the owner (none
-    // when it is null). Content outside the raw buffer reads as empty. Never rejects.
-    void Decode(const RawBuffer& buffer, const CandidateHeader& header, CallRecord& record) const;
+    // Sets the texts of `record` that `fields` (RecordField bits) names and the table has
+    // a column for, from the accepted candidate `header` (read with the rules of the
+    // schema); texts without a column are left as they are. Shows nothing. Content
+    // outside the raw buffer reads as empty. Never rejects.
+    void Decode(const RawBuffer& buffer, const CandidateHeader& header, unsigned fields,
+                CallRecord& record);
+
+    // True while names are to be shown: an owner was given, the user has cancelled no
+    // name box, and the table has a "name" column.
+    bool ShowsNames() const { return m_owner != nullptr && m_hasName; }
+
+    // Shows the text of every "name" column of the candidate (empty ones too), in column
+    // order, in a message box with OK and Cancel owned by the owner. Cancel ends the
+    // boxes for the rest of this decoder's life, that is of one recovery.
+    void ShowNames(const RawBuffer& buffer, const CandidateHeader& header);
+
+    // All six texts, with the name boxes: ShowNames, then Decode of every field.
+    void Decode(const RawBuffer& buffer, const CandidateHeader& header, CallRecord& record);
 
     enum class Role : unsigned char { Skipped, Name, Date, Type, Duration, Number, Location };
 
 private:
-    std::string Text(const ContentView& content) const;
+    void Text(const ContentView& content, std::string& text);
 
-    bool m_utf16;
-    CWnd* m_owner;
-    Role m_roles[kColumnSchemaCapacity];
+    // The columns that decode into some text, in column order.
+    struct RoleColumn
+    {
+        std::int32_t column;
+        Role role;
+    };
+
+    TextEncoding m_encoding;
+    CWnd* m_owner;   // null once the user cancelled a name box
+    bool m_hasName = false;
+    RoleColumn m_columns[kColumnSchemaCapacity];
+    std::int32_t m_columnCount = 0;
+    std::string m_name;   // the name being shown; its buffer is reused
     // Converted texts by their content bytes: a scan meets the same names and places
     // again and again, and the conversion to code page 936 depends on the bytes alone.
-    // Bounded; texts past the bound are converted every time.
-    mutable std::unordered_map<std::string, std::string> m_texts;
+    // The keys view the bytes kept in m_keyBytes (whose strings never move), so a lookup
+    // builds no string. Bounded; texts past the bound are converted every time.
+    std::deque<std::string> m_keyBytes;
+    std::unordered_map<std::string_view, std::string> m_texts;
 };
 
-// One candidate decoded as AndroidRecordDecoder does it.
+// One candidate decoded as AndroidRecordDecoder does it, in the buffer's encoding.
 void DecodeAndroidRecord(CallLogVariant variant, const ColumnSchemaFamily& schema,
                          const RawBuffer& buffer, const CandidateHeader& header,
                          CallRecord& record, CWnd* owner);

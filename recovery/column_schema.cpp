@@ -53,25 +53,29 @@ int OnAndroidColumnInfo(void* /*context*/, int columnCount, char** values, char*
     return appendColumn(ColumnSchema.android, columnCount, values);
 }
 
+void EmptyColumnSchemaFamily(CallLogVariant variant)
+{
+    if (IsIphoneVariant(variant))
+        ColumnSchema.iphone.count = 0;
+    else if (IsAndroidVariant(variant))
+        ColumnSchema.android.count = 0;
+}
+
 void CaptureColumnSchema(CallLogConnection& connection, CallLogVariant variant)
 {
+    EmptyColumnSchemaFamily(variant);
     switch (variant) {
     case CallLogVariant::IphoneStoredata:
-        ColumnSchema.iphone.count = 0;
         connection.Exec("PRAGMA table_info(ZCALLRECORD)", OnIphoneColumnInfo);
         break;
-    case CallLogVariant::IphoneCallHistoryDb:
-        ColumnSchema.iphone.count = 0;
-        break;
     case CallLogVariant::AndroidLogsDb:
-        ColumnSchema.android.count = 0;
         connection.Exec("PRAGMA table_info(logs)", OnAndroidColumnInfo);
         break;
     case CallLogVariant::AndroidCallDb:
     case CallLogVariant::AndroidContacts2Db:
-        ColumnSchema.android.count = 0;
         connection.Exec("PRAGMA table_info(calls)", OnAndroidColumnInfo);
         break;
+    case CallLogVariant::IphoneCallHistoryDb:   // no schema: the family stays empty
     case CallLogVariant::None:
         break;
     }

@@ -62,28 +62,20 @@ void SetIphoneCallType(const IphoneRules& rules, bool originated, std::int32_t a
     }
 }
 
-void DecodeIphoneRecord(const RawBuffer& buffer, const IphoneRules& rules,
-                        const CandidateHeader& header, CallRecord& record)
+// The text each role sets (both call-type columns set the call type).
+RecordField FieldOf(IphoneRules::Role role)
 {
-    bool originated = false;
-    std::int32_t answeredType = -1;
     using Role = IphoneRules::Role;
-    for (ColumnCursor column(header); column.Valid(); column.Next()) {
-        switch (rules.roles[column.Column()]) {
-        case Role::Location: record.location = Utf8ContentText(column.Content(buffer)); break;
-        case Role::Date: record.callTime = IphoneRemnantTime(buffer, column); break;
-        case Role::Answered: answeredType = column.SerialType(); break;
-        case Role::Originated:
-            originated = HoldsOne(column.SerialType(), column.Content(buffer));
-            break;
-        case Role::Duration:
-            record.duration = DurationTextOfColumn(column.SerialType(), column.Content(buffer));
-            break;
-        case Role::Number: record.number = Utf8ContentText(column.Content(buffer)); break;
-        case Role::Skipped: break;
-        }
+    switch (role) {
+    case Role::Location: return kFieldLocation;
+    case Role::Date: return kFieldCallTime;
+    case Role::Answered:
+    case Role::Originated: return kFieldCallType;
+    case Role::Duration: return kFieldDuration;
+    case Role::Number: return kFieldNumber;
+    case Role::Skipped: break;
     }
-    SetIphoneCallType(rules, originated, answeredType, record);
+    return RecordField{};
 }
 
 IphoneRules::Role RoleOf(const std::string& columnName)
@@ -131,6 +123,40 @@ void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules)
     }
 }
 
+void DecodeIphoneFields(const RawBuffer& buffer, const IphoneRules& rules,
+                        const CandidateHeader& header, unsigned fields, CallRecord& record)
+{
+    bool originated = false;
+    std::int32_t answeredType = -1;
+    using Role = IphoneRules::Role;
+    for (ColumnCursor column(header); column.Valid(); column.Next()) {
+        const Role role = rules.roles[column.Column()];
+        if ((FieldOf(role) & fields) == 0) {
+            continue;
+        }
+        switch (role) {
+        case Role::Location:
+            ContentText(column.Content(buffer), rules.encoding, record.location);
+            break;
+        case Role::Date: record.callTime = IphoneRemnantTime(buffer, column); break;
+        case Role::Answered: answeredType = column.SerialType(); break;
+        case Role::Originated:
+            originated = HoldsOne(column.SerialType(), column.Content(buffer));
+            break;
+        case Role::Duration:
+            record.duration = DurationTextOfColumn(column.SerialType(), column.Content(buffer));
+            break;
+        case Role::Number:
+            ContentText(column.Content(buffer), rules.encoding, record.number);
+            break;
+        case Role::Skipped: break;
+        }
+    }
+    if ((fields & kFieldCallType) != 0) {
+        SetIphoneCallType(rules, originated, answeredType, record);
+    }
+}
+
 bool MatchIphoneRecord(CallRecord* record, std::int64_t position, std::int64_t* remnantLength,
                        const RawBuffer& buffer, const IphoneRules& rules,
                        CandidateHeader& header)
@@ -140,7 +166,7 @@ bool MatchIphoneRecord(CallRecord* record, std::int64_t position, std::int64_t* 
     }
     *remnantLength = header.remnantLength;
     if (record != nullptr) {
-        DecodeIphoneRecord(buffer, rules, header, *record);
+        DecodeIphoneFields(buffer, rules, header, kAllFields, *record);
     }
     return true;
 }

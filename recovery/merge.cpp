@@ -13,6 +13,7 @@
 #include "platform/crt.h"
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
+#include "recovery/record_values.h"
 
 namespace {
 
@@ -105,22 +106,24 @@ void AppendRow(CListCtrl* list, std::int32_t item, const CallRecord& record)
     list->SetItemText(item, kColumnNumber, record.number.c_str());
 }
 
-void CopyTexts(const CallRecord& from, CallRecord& to)
+// Sets the texts `fields` names of `to` to those of `from`.
+void CopyFields(const CallRecord& from, unsigned fields, CallRecord& to)
 {
-    to.name = from.name;
-    to.callType = from.callType;
-    to.callTime = from.callTime;
-    to.duration = from.duration;
-    to.location = from.location;
-    to.number = from.number;
+    for (const auto& [field, text] : kRecordFieldTexts) {
+        if ((fields & field) != 0) {
+            to.*text = from.*text;
+        }
+    }
 }
 
+// When remnants were found that the table had no room for, "nothing to recover" would
+// contradict the table-full message that follows, so only the latter is shown.
 void ReportResult(CWnd* mainWindow, std::int32_t appended, bool leftOut)
 {
     const std::string count = std::to_string(appended);
     if (appended > 0) {
         mainWindow->MessageBox((kResultPrefix + count + kResultSuffix).c_str());
-    } else {
+    } else if (!leftOut) {
         mainWindow->MessageBox(kNothingRecovered);
     }
     CWnd* titled = AfxGetMainWnd() != nullptr ? AfxGetMainWnd() : mainWindow;
@@ -132,7 +135,15 @@ void ReportResult(CWnd* mainWindow, std::int32_t appended, bool leftOut)
 
 }  // namespace
 
-void MergeRecoveredRecords(CWnd* mainWindow, const CallRecord* records, std::int32_t count)
+void DecodedRecords::Read(std::int32_t i, unsigned fields, CallRecord& into)
+{
+    CopyFields(m_records[i], fields, into);
+}
+
+// The texts are read as the tests need them: the number first (a "-1" is dropped
+// whatever else it holds), then, for the duplicate test, the location and the call
+// time; a kept record's remaining texts are read straight into its table entry.
+void MergeRecoveredRecords(CWnd* mainWindow, RecoveredRecords& records, std::int32_t count)
 {
     CallRecordTableState& table = CallRecordTable;
     const std::int32_t inUse = table.recordCount;
@@ -141,18 +152,28 @@ void MergeRecoveredRecords(CWnd* mainWindow, const CallRecord* records, std::int
     const std::int32_t room = kCallRecordCapacity - inUse;
     std::int32_t appended = 0;
     bool leftOut = false;
+    CallRecord tested;   // the texts read for the tests; their buffers are reused
     for (std::int32_t i = 0; i < count; ++i) {
-        const CallRecord& record = records[i];
-        const bool duplicate = record.overlong == 0 && live.Contains(record);
-        if (duplicate || SameText(record.number.c_str(), kHiddenNumber)) {
+        unsigned read = kFieldNumber;
+        records.Read(i, read, tested);
+        if (SameText(tested.number.c_str(), kHiddenNumber)) {
             continue;
+        }
+        if (inUse > 0 && records.Overlong(i) == 0) {
+            records.Read(i, kFieldLocation | kFieldCallTime, tested);
+            read |= kFieldLocation | kFieldCallTime;
+            if (live.Contains(tested)) {
+                continue;
+            }
         }
         if (appended == room) {
             leftOut = true;
             break;
         }
-        AppendRow(list, inUse + appended, record);
-        CopyTexts(record, table.records[inUse + appended]);
+        CallRecord& kept = table.records[inUse + appended];
+        records.Read(i, kAllFields & ~read, kept);
+        CopyFields(tested, read, kept);
+        AppendRow(list, inUse + appended, kept);
         ++appended;
     }
     ReportResult(mainWindow, appended, leftOut);

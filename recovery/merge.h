@@ -9,10 +9,36 @@
 
 class CWnd;
 
-// Appends the kept records of records[0 .. count - 1] (read only; the caller frees
-// them) at CallRecordTable.recordCount and at the same item indexes of control 1000 of
-// mainWindow, then raises recordCount by the number appended. A record with overlong 0
-// whose callTime, location and number all equal those of a record in use at the start
-// is dropped; so is one whose number is "-1". Records that would pass the table's
-// 100,000 entries are left out, and a second message says so.
-void MergeRecoveredRecords(CWnd* mainWindow, const CallRecord* records, std::int32_t count);
+// The recovered records handed to the merge, in the order found. Their texts are read
+// on request, field by field, so that a source that decodes them (the scanner's) does
+// no more work than the merge's tests and its appended rows need.
+class RecoveredRecords
+{
+public:
+    virtual ~RecoveredRecords() = default;
+    // The overlong flag of record i.
+    virtual std::int32_t Overlong(std::int32_t i) = 0;
+    // Sets the texts of `into` that `fields` (RecordField bits, record_values.h) names
+    // to those of record i; its other texts are left as they are.
+    virtual void Read(std::int32_t i, unsigned fields, CallRecord& into) = 0;
+};
+
+// Records already decoded, in an array that must outlive this.
+class DecodedRecords final : public RecoveredRecords
+{
+public:
+    explicit DecodedRecords(const CallRecord* records) : m_records(records) {}
+    std::int32_t Overlong(std::int32_t i) override { return m_records[i].overlong; }
+    void Read(std::int32_t i, unsigned fields, CallRecord& into) override;
+
+private:
+    const CallRecord* m_records;
+};
+
+// Appends the kept records of records 0 .. count - 1 at CallRecordTable.recordCount and
+// at the same item indexes of control 1000 of mainWindow, then raises recordCount by
+// the number appended. A record with overlong 0 whose callTime, location and number all
+// equal those of a record in use at the start is dropped; so is one whose number is
+// "-1". Records that would pass the table's 100,000 entries are left out, and a second
+// message says so.
+void MergeRecoveredRecords(CWnd* mainWindow, RecoveredRecords& records, std::int32_t count);

@@ -17,8 +17,6 @@ public:
     explicit RawFileBytes(const std::string& path);
 
     RawBuffer View() const { return RawBuffer{m_bytes.get(), m_length}; }
-    // Frees the buffer; View() must not be used afterwards.
-    void Free() { m_bytes.reset(); }
 
 private:
     struct FreeBytes

@@ -2,14 +2,18 @@
 // candidate test per position, and the two-pass protocol (see scanner.h).
 #include "recovery/scanner.h"
 
+#include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "platform/file.h"
 #include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
 #include "recovery/merge.h"
 #include "recovery/raw_file.h"
+#include "recovery/remnant_records.h"
 
 namespace {
 
@@ -20,12 +24,15 @@ constexpr std::uint32_t kSmallestPageSize = 512;
 constexpr std::uint32_t kLargestPageSize = 65536;
 
 // Calls test(position, acceptedSoFar) at every walked position that CandidateBlocks
-// marks (every other position is rejected by its first three bytes, exactly as the test
-// would reject it) and returns the number accepted.
+// marks and the ZeroRunFilter leaves (every other position is rejected by its first
+// three bytes, or as an all-zero header, exactly as the test would reject it) and
+// returns the number accepted.
 template <typename Test>
-std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
-                       const CandidateBlocks& blocks, Test&& test)
+std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const ColumnRules& rules,
+                       Test&& test)
 {
+    const CandidateBlocks blocks(rules);
+    ZeroRunFilter zeroRuns(buffer, rules);
     const std::int64_t pageCount = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
     constexpr std::int64_t kWordBytes = CandidateBlocks::kBlockBytes;
@@ -34,13 +41,14 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
         const std::int64_t base = page * pageSize;
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
-        // Marking reads up to offset limit + 32 at most: with limit <= P - 23 that is
-        // inside the next page, and with limit <= P - 32 on the last whole page at most
-        // the byte at index F (the terminating zero), so always inside the buffer.
+        // Marking reads up to offset 32 * ceil(limit / 32) + 2: P + 2 with limit = P - 23,
+        // inside the next page, and P - 30 with limit = P - 32 on the last whole page
+        // (P is a multiple of 32), so always inside the buffer.
         blocks.Mark(buffer.data + base, limit, words);
         std::int64_t next = 0;   // the first offset an acceptance has not skipped
         for (std::int64_t word = 0; word * kWordBytes < limit; ++word) {
-            for (std::uint32_t marks = words[word]; marks != 0; marks &= marks - 1) {
+            std::uint32_t marks = zeroRuns.Unrefused(base + word * kWordBytes, words[word]);
+            for (; marks != 0; marks &= marks - 1) {
                 const std::int64_t at = word * kWordBytes + __builtin_ctz(marks);
                 if (at < next || at >= limit) {
                     continue;
@@ -55,52 +63,87 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize,
     return accepted;
 }
 
-std::int32_t OverlongFlag(std::int64_t remnantLength, std::int64_t pageSize)
+// What one walk produces beside its count: the accepted candidates (the first
+// `capacity` of them), with the Android names shown as the fill pass shows them.
+struct WalkOutput
 {
-    return remnantLength > pageSize - kOverlongMargin ? 1 : 0;
-}
+    std::vector<AcceptedCandidate>* accepted = nullptr;
+    std::int32_t capacity = 0;
+    CWnd* owner = nullptr;   // of the Android name boxes
+};
 
 std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLogVariant variant,
-                         CallRecord* records, std::int32_t recordCapacity, CWnd* owner)
+                         const WalkOutput& out)
 {
     const ColumnSchemaFamily& schema = ColumnSchema.android;
     const auto rules = std::make_unique<ColumnRules>();
     CompileAndroidRules(variant, schema, *rules);
     const auto header = std::make_unique<CandidateHeader>();
-    const CandidateBlocks blocks(*rules);
-    const AndroidRecordDecoder decoder(variant, schema, owner);
-    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = records != nullptr && k < recordCapacity;
-        if (!MatchCandidate(buffer, position, *rules, *header, filling)) {
+    const auto contentCheck = std::make_unique<AndroidContentCheck>(variant, schema);
+    AndroidRecordDecoder names(AndroidTextEncoding(buffer, variant), schema, out.owner);
+    return WalkPages(buffer, pageSize, *rules, [&](std::int64_t position, std::int32_t k) {
+        const bool kept = out.accepted != nullptr && k < out.capacity;
+        const bool showName = kept && names.ShowsNames();
+        if (!MatchCandidate(buffer, position, *rules, *header,
+                            showName || contentCheck->Needed()) ||
+            contentCheck->Refuses(buffer, *header)) {
             return false;
         }
-        if (filling) {
-            decoder.Decode(buffer, *header, records[k]);
-            records[k].overlong = OverlongFlag(header->remnantLength, pageSize);
+        if (showName) {
+            names.ShowNames(buffer, *header);
+        }
+        if (kept) {
+            out.accepted->push_back({position, header->remnantLength});
         }
         return true;
     });
 }
 
-std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, CallRecord* records,
-                        std::int32_t recordCapacity)
+std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const WalkOutput& out)
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
     const auto header = std::make_unique<CandidateHeader>();
-    const CandidateBlocks blocks(rules->columns);
-    return WalkPages(buffer, pageSize, blocks, [&](std::int64_t position, std::int32_t k) {
-        const bool filling = records != nullptr && k < recordCapacity;
+    return WalkPages(buffer, pageSize, rules->columns, [&](std::int64_t position, std::int32_t k) {
         std::int64_t remnantLength = 0;
-        if (!MatchIphoneRecord(filling ? &records[k] : nullptr, position, &remnantLength,
-                               buffer, *rules, *header)) {
+        if (!MatchIphoneRecord(nullptr, position, &remnantLength, buffer, *rules, *header)) {
             return false;
         }
-        if (filling) {
-            records[k].overlong = OverlongFlag(remnantLength, pageSize);
+        if (out.accepted != nullptr && k < out.capacity) {
+            out.accepted->push_back({position, remnantLength});
         }
         return true;
     });
+}
+
+// A family without columns (the open found no call table, or could not open the file)
+// describes no record: every zero byte would fit it, so nothing is accepted.
+std::int32_t Walk(const RawBuffer& buffer, CallLogVariant variant, const WalkOutput& out)
+{
+    const std::int64_t pageSize = ReadPageSize(buffer);
+    if (pageSize == 0) {
+        return 0;
+    }
+    if (variant == CallLogVariant::IphoneStoredata && ColumnSchema.iphone.count > 0) {
+        return WalkIphone(buffer, pageSize, out);
+    }
+    if (IsAndroidVariant(variant) && ColumnSchema.android.count > 0) {
+        return WalkAndroid(buffer, pageSize, variant, out);
+    }
+    return 0;
+}
+
+// Room for the fill pass's `count` candidates. Memory exhausted is the framework's
+// CMemoryException, as for the raw buffer.
+std::vector<AcceptedCandidate> RoomForCandidates(std::int32_t count)
+{
+    std::vector<AcceptedCandidate> accepted;
+    try {
+        accepted.reserve(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
+    return accepted;
 }
 
 }  // namespace
@@ -129,36 +172,40 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer)
     return pageSize;
 }
 
-std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant, CallRecord* records,
-                           std::int32_t recordCapacity, CWnd* owner)
+std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant,
+                           std::vector<AcceptedCandidate>* accepted, std::int32_t capacity,
+                           CWnd* owner)
 {
-    const std::int64_t pageSize = ReadPageSize(buffer);
-    if (pageSize == 0) {
-        return 0;
-    }
-    if (variant == CallLogVariant::IphoneStoredata) {
-        return WalkIphone(buffer, pageSize, records, recordCapacity);
-    }
-    if (IsAndroidVariant(variant)) {
-        return WalkAndroid(buffer, pageSize, variant, records, recordCapacity, owner);
-    }
-    return 0;
+    WalkOutput out;
+    out.accepted = accepted;
+    out.capacity = capacity;
+    out.owner = owner;
+    return Walk(buffer, variant, out);
 }
 
+std::vector<AcceptedCandidate> ListAcceptedCandidates(const RawBuffer& buffer,
+                                                      CallLogVariant variant)
+{
+    std::vector<AcceptedCandidate> accepted;
+    WalkRawBuffer(buffer, variant, &accepted, std::numeric_limits<std::int32_t>::max(), nullptr);
+    return accepted;
+}
+
+// The fill pass keeps the raw buffer until the merge is done: the merge decodes each
+// record's texts from it as far as it needs them, and nothing of a record but its
+// place and length is kept meanwhile.
 void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, std::string path)
 {
     const std::int32_t requested = counter;
-    RawFileBytes raw(path);
-    // Fill pass: N records of six empty texts and overlong 0, built before the walk.
-    std::vector<CallRecord> records(requested > 0 ? requested : 0);
-    const std::int32_t accepted =
-        WalkRawBuffer(raw.View(), ScanVariantOf(path), records.empty() ? nullptr : records.data(),
-                      static_cast<std::int32_t>(records.size()), mainWindow);
-    raw.Free();
-    if (!records.empty()) {
-        MergeRecoveredRecords(mainWindow, records.data(), requested);
-        records.clear();
-        records.shrink_to_fit();
+    const RawFileBytes raw(path);
+    const CallLogVariant variant = ScanVariantOf(path);
+    if (requested <= 0) {
+        counter = WalkRawBuffer(raw.View(), variant, nullptr, 0, nullptr);
+        return;
     }
-    counter = accepted;
+    std::vector<AcceptedCandidate> accepted = RoomForCandidates(requested);
+    const std::int32_t found = WalkRawBuffer(raw.View(), variant, &accepted, requested, mainWindow);
+    RemnantRecords records(raw.View(), variant, accepted);
+    MergeRecoveredRecords(mainWindow, records, requested);
+    counter = found;
 }

@@ -2,10 +2,12 @@
 // a recovery on an Android file (name boxes, result box, title, red rows) and again,
 // Export read back (BOM, header, order, quoting, "是" on recovered rows), a refused
 // name followed by both commands, an unwritable target, a target that is the open
-// database or a companion of it, and the two web addresses.
+// database or a companion of it, the two web addresses, and the time zone that Open and
+// Recover read when they start.
 #include "main_window_harness.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/resource_ids.h"
 #include "reader/call_record.h"
@@ -159,6 +161,33 @@ TEST_F(MenuCommandsTest, SecondRecoverFindsOnlyDuplicatesOfWhatTheFirstKept)
     EXPECT_EQ(title(), kCaption);
     EXPECT_EQ(rowCount(), 3);
     EXPECT_EQ(rowColour(2), 0x000000u);
+}
+
+// Open and Recover each read the zone as it is when they start (the tests run at UTC+8):
+// a zone changed in between counts from the next command on.
+TEST_F(MenuCommandsTest, OpenAndRecoverReadTheZoneWhenTheyStart)
+{
+    const std::string database = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(database, AndroidLayout::Calls40, callsWithTwoDeleted());
+    const std::string testZone = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    const auto timeOf = [&](const char* name) {
+        for (int item = rowCount() - 1; item >= 0; --item) {
+            if (row(item)[0] == name)
+                return row(item)[2];
+        }
+        return std::string("(no row)");
+    };
+    openThroughMenu(database);
+    EXPECT_EQ(timeOf("李雷"), "2020-01-01 08:00:00");
+
+    setenv("TZ", "UTC", 1);
+    openThroughMenu(database);
+    EXPECT_EQ(timeOf("李雷"), "2020-01-01 00:00:00");
+
+    // Back at UTC+8 the remnants read so, whatever zone the rows shown were read in.
+    setenv("TZ", testZone.c_str(), 1);
+    command(ID_RECOVER_DELETED);
+    EXPECT_EQ(timeOf("删除乙"), "2020-01-01 11:00:00");
 }
 
 TEST_F(MenuCommandsTest, AfterRefusedNameRecoverShowsNothingAndExportWritesHeaderOnly)

@@ -1,6 +1,7 @@
 // The Open command through the menu with a scripted file dialog: rows last read first,
 // the status line and title, the iPhone location rule, the refused name and failed opens
-// that empty the list, the Android cascade's messages, bad inputs, the 100,000-row limit.
+// that empty the list, the Android cascade's messages, bad inputs, the 100,000-row limit
+// on a call table without end.
 #include "main_window_harness.h"
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "reader/call_record.h"
 #include "recovery/column_schema.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/hang_guard.h"
 
 namespace {
 
@@ -116,24 +118,32 @@ TEST_F(OpenCommandTest, CancelledDialogChangesNothing)
 }
 
 // A refused name and a failed open both empty the table, so they empty the list and
-// the status line too; only the refusal says anything.
+// the status line too. A file that cannot be read says why, and leaves no columns of
+// the file opened before it for Recover to carve with (the other family stays).
 TEST_F(OpenCommandTest, RefusedNameAndFailedOpenEmptyListAndStatusLine)
 {
     const std::string database = m_folder.File("contacts2.db");
     fixtures::BuildAndroidDatabase(database, AndroidLayout::Calls40, threeAndroidCalls());
     openThroughMenu(database);
     ASSERT_EQ(rowCount(), 3);
+    ASSERT_GT(ColumnSchema.android.count, 0);
+    ColumnSchema.iphone.count = 18;   // as an iPhone store opened earlier left it
 
     const std::string missing = m_folder.File("gone/contacts2.db");
     openThroughMenu(missing);
-    EXPECT_TRUE(m_modal.ui.messageBoxes.empty());
+    EXPECT_EQ(messageTexts(),
+              std::vector<std::string>{"无法读取文件 " + missing + "：找不到该文件。"});
+    EXPECT_EQ(m_modal.ui.messageBoxes[0].owner, m_dialog.get());
     EXPECT_EQ(rowCount(), 0);
     EXPECT_EQ(statusLine(), "");
     EXPECT_EQ(OpenFilePath, missing);
     EXPECT_FALSE(fixtures::FileExists(missing));
+    EXPECT_EQ(ColumnSchema.android.count, 0);
+    EXPECT_EQ(ColumnSchema.iphone.count, 18);
 
     openThroughMenu(database);
     ASSERT_EQ(rowCount(), 3);
+    m_modal.ui.messageBoxes.clear();
     const std::string refused = m_folder.File("contacts2.db.bak");
     openThroughMenu(refused);
 
@@ -191,8 +201,10 @@ TEST_F(OpenCommandTest, BadInputsEndWithoutCrashOrWrite)
         {m_folder.File("empty/contacts2.db"), m_folder.File("empty/contacts2.db"),
          {"打开错误2！", "打开错误3！"}, 0},
         {m_folder.File("notes/call_history.db"), m_folder.File("notes/call_history.db"), {}, 0},
-        {m_folder.File("dir/call.db"), "", {}, 0},   // SQLite cannot open a folder
-        {m_folder.File("missing/contacts2.db"), m_folder.File("missing/contacts2.db"), {}, 0},
+        {m_folder.File("dir/call.db"), "",
+         {"无法读取文件 " + m_folder.File("dir/call.db") + "：这是一个文件夹，不是文件。"}, 0},
+        {m_folder.File("missing/contacts2.db"), m_folder.File("missing/contacts2.db"),
+         {"无法读取文件 " + m_folder.File("missing/contacts2.db") + "：找不到该文件。"}, 0},
     };
     for (const auto& c : cases) {
         const bool exists = !c.diskPath.empty() && fixtures::FileExists(c.diskPath);
@@ -211,19 +223,38 @@ TEST_F(OpenCommandTest, BadInputsEndWithoutCrashOrWrite)
     }
 }
 
-// A database with more calls than the table holds: the first 100,000 are shown and the
-// user is told once, after the refill.
-TEST_F(OpenCommandTest, MoreRowsThanTableHoldsAreLeftOutWithOneMessage)
+// A call table with more calls than the table holds, here a view whose calls never run
+// out: the first 100,000 are shown, reading stops there, and the user is told once,
+// after the refill. Stopping is no failure of the statement: without a location column
+// the table is read by the last statement, after "打开错误2！", and "打开错误3！" does
+// not follow.
+TEST_F(OpenCommandTest, MoreRowsThanTableHoldsStopReadingWithOneMessage)
 {
-    const std::string path = m_folder.File("contacts2.db");
-    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40,
-                                   fixtures::GeneratedAndroidCalls(kCallRecordCapacity + 5));
-    openThroughMenu(path);
-    EXPECT_EQ(messageTexts(),
-              std::vector<std::string>{"通话记录超过100000条，只载入了前100000条。"});
-    EXPECT_EQ(rowCount(), kCallRecordCapacity);
-    EXPECT_EQ(statusLine(), "共成功导出：100000 条通话记录");
-    EXPECT_EQ(CallRecordTable.rowsLeftOut, 5);
+    const std::string limit = "通话记录超过100000条，只载入了前100000条。";
+    const struct { const char* folder; const char* location; std::vector<std::string> messages; } cases[] = {
+        {"located", ", '' AS geocoded_location", {limit}},
+        {"unlocated", "", {"打开错误2！", limit}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directories(m_folder.File(c.folder));
+        const std::string path = m_folder.File(c.folder) + "/contacts2.db";
+        {
+            fixtures::Database db(path);
+            db.Exec(std::string("CREATE VIEW calls AS WITH RECURSIVE n(i) AS ") +
+                    "(SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT 2 AS type, " +
+                    "1577836800000 + i * 60000 AS date, i % 60 AS duration, '' AS name, " +
+                    "13800000000 + i AS number" + c.location + " FROM n");
+        }
+        m_modal.ui.messageBoxes.clear();
+        {
+            const fixtures::HangGuard guard;
+            openThroughMenu(path);
+        }
+        EXPECT_EQ(messageTexts(), c.messages) << c.folder;
+        EXPECT_EQ(rowCount(), kCallRecordCapacity);
+        EXPECT_EQ(row(kCallRecordCapacity - 1)[5], "13800000001");
+        EXPECT_EQ(statusLine(), "共成功导出：100000 条通话记录");
+    }
 
     // The next open of a small file says nothing of the kind.
     m_modal.ui.messageBoxes.clear();

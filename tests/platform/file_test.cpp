@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "tests/support/hang_guard.h"
 #include "tests/support/unprivileged.h"
 
 namespace {
@@ -71,13 +72,26 @@ TEST_F(CFileTest, MissingFileFailsAndTheLengthRequestNamesIt)
     EXPECT_THROW(file.Read(buffer, sizeof buffer), CFileException);
 }
 
-TEST_F(CFileTest, DirectoryIsRefused)
+// Only a regular file opens, and a FIFO without a writer is refused at once rather than
+// waited on; the error names the file and says what it is.
+TEST_F(CFileTest, WhatIsNotARegularFileIsRefusedAtOnce)
 {
-    CFile file;
-    EXPECT_FALSE(file.Open(m_dir.c_str(), kRawReadFlags));
-    const CFileException e = lengthFailure(file);
-    EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-    EXPECT_EQ(e.ErrorText(), "无法读取文件 " + m_dir + "：这是一个文件夹，不是文件。");
+    const std::string fifo = m_dir + "/contacts2.db";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string notRegular = "这不是普通文件（可能是管道、设备或套接字）。";
+    const struct { std::string path; const char* reason; } cases[] = {
+        {m_dir, "这是一个文件夹，不是文件。"},
+        {fifo, notRegular.c_str()},
+        {"/dev/null", notRegular.c_str()},
+    };
+    const fixtures::HangGuard guard;
+    for (const auto& c : cases) {
+        CFile file;
+        EXPECT_FALSE(file.Open(c.path.c_str(), kRawReadFlags)) << c.path;
+        const CFileException e = lengthFailure(file);
+        EXPECT_EQ(e.m_cause, CFileException::accessDenied) << c.path;
+        EXPECT_EQ(e.ErrorText(), "无法读取文件 " + c.path + "：" + c.reason);
+    }
 }
 
 TEST_F(CFileTest, UnreadableFileIsRefused)

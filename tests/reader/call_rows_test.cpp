@@ -86,7 +86,6 @@ TEST_F(CallRowsTest, AndroidRowsLeftOutOnlyForSmsAndWithheldNumber)
         EXPECT_EQ(CallRecordTable.recordCount - before, c.kept ? 1 : 0)
             << (c.number ? c.number : "NULL") << " " << (c.logtype ? c.logtype : "NULL");
     }
-    EXPECT_EQ(CallRecordTable.rowsLeftOut, 0);
 }
 
 TEST_F(CallRowsTest, IphoneDateTexts)
@@ -157,27 +156,32 @@ TEST(LeadingIntegerTest, ReadsAsAtoiAndSaturates)
     }
 }
 
-TEST_F(CallRowsTest, FullTableCountsRowsLeftOutAndNeverWritesPastItsEnd)
+TEST_F(CallRowsTest, FullTableStopsTheStatementAndNeverWritesPastItsEnd)
 {
     // The records below the count are empty here, as a reset leaves them; the limit is
     // reached without 100,000 real rows.
+    Row last{{"2", "1386316800000", "1", u8"最后", "10086", ""}};
+    Row textMessage{{"2", "1386316800000", "1", "", "10010", "", "300"}};
+    Row oneTooMany{{"2", "1386316800000", "1", u8"多余", "10010", ""}};
+    Row iphone{{"1", "0", "1.0", "", "1", "0"}};
     CallRecordTable.recordCount = kCallRecordCapacity - 1;
-    Row{{"2", "1386316800000", "1", u8"最后", "10086", ""}}.Deliver(OnAndroidCallRow);
+    EXPECT_EQ(last.Deliver(OnAndroidCallRow), 0);
     ASSERT_EQ(CallRecordTable.recordCount, kCallRecordCapacity);
     EXPECT_EQ(Last().name, "最后");
-    EXPECT_EQ(CallRecordTable.rowsLeftOut, 0);
+    // A text message is left out as ever: it is not one call too many.
+    EXPECT_EQ(textMessage.Deliver(OnAndroidCallRow), 0);
+    EXPECT_FALSE(CallRecordTable.rowsLeftOut);
 
-    EXPECT_EQ(CallRecordTable.BeginAppend(), nullptr);
-    Row{{"2", "1386316800000", "1", u8"多余", "10010", ""}}.Deliver(OnAndroidCallRow);
-    Row{{"1", "0", "1.0", "", "1", "0"}}.Deliver(OnIphoneCallRow);
-    Row{{"2", "1386316800000", "1", "", "10010", "", "300"}}.Deliver(OnAndroidCallRow);  // not a call
+    // One call more has nowhere to go: the row callbacks end the statement.
+    EXPECT_NE(oneTooMany.Deliver(OnAndroidCallRow), 0);
+    EXPECT_TRUE(CallRecordTable.rowsLeftOut);
+    EXPECT_NE(iphone.Deliver(OnIphoneCallRow), 0);
     EXPECT_EQ(CallRecordTable.recordCount, kCallRecordCapacity);
-    EXPECT_EQ(CallRecordTable.rowsLeftOut, 3);
     EXPECT_EQ(Last().name, "最后");
 
     CallRecordTable.Reset();
     EXPECT_EQ(CallRecordTable.recordCount, 0);
-    EXPECT_EQ(CallRecordTable.rowsLeftOut, 0);
+    EXPECT_FALSE(CallRecordTable.rowsLeftOut);
     EXPECT_EQ(TextsOf(CallRecordTable.records[kCallRecordCapacity - 1]), RowTexts());
 }
 

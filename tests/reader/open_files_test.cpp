@@ -1,6 +1,6 @@
 // The reader on real database files built by the fixtures: every variant end to end,
-// the Android cascade and its messages, WAL copies, and bad input that must neither
-// crash nor write.
+// the Android cascade and its messages, damaged tables, WAL files on read-only media,
+// copies that fail, and bad input that must neither crash nor write.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -13,6 +13,8 @@
 #include "recovery/column_schema.h"
 #include "tests/reader/reader_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/hang_guard.h"
+#include "tests/support/scoped_tmpdir.h"
 #include "tests/support/unprivileged.h"
 
 namespace {
@@ -160,64 +162,167 @@ TEST_F(OpenFilesTest, IphoneTableWithoutOriginatedKeepsTheAnsweredRule)
     EXPECT_EQ(ColumnSchema.iphone.count, 6);
 }
 
-// A store damaged past its first rows: the statement with ZORIGINATED reads up to the
-// damage and then fails. The rows it read stay, once: the statement without ZORIGINATED
-// is for a table that lacks the column, not a second reading of this one.
-TEST_F(OpenFilesTest, DamagedIphoneStoreKeepsRowsReadBeforeTheDamageOnce)
+// Ruins every page of the file that holds `text`, as a bad sector would.
+void RuinPagesHolding(const std::string& path, const std::string& text)
 {
-    constexpr int kCalls = 400;
     constexpr std::size_t kPageSize = 4096;
-    const std::string path = dir.File("CallHistory.storedata");
-    fixtures::BuildIphoneDatabase(path, IphoneLayout::Ios10,
-                                  fixtures::GeneratedIphoneCalls(kCalls));
-    ASSERT_TRUE(ReadCallLog(path, owner));
-    ASSERT_EQ(CallRecordTable.recordCount, kCalls);
-    const std::string lastNumber = CallRecordTable.records[kCalls - 1].number;
-
-    // Every page holding the last call's number (its table page among them) is ruined.
     std::string bytes = fixtures::ReadFileBytes(path);
-    for (std::size_t at = bytes.find(lastNumber); at != std::string::npos;
-         at = bytes.find(lastNumber, at + 1)) {
+    for (std::size_t at = bytes.find(text); at != std::string::npos; at = bytes.find(text, at + 1)) {
         const std::size_t page = at / kPageSize * kPageSize;
         bytes.replace(page, kPageSize, kPageSize, '\xA5');
     }
     fixtures::WriteFileBytes(path, bytes);
-
-    ASSERT_TRUE(ReadCallLog(path, owner));
-    ASSERT_GT(CallRecordTable.recordCount, 0);
-    EXPECT_LT(CallRecordTable.recordCount, kCalls);
-    std::set<std::string> numbers;
-    for (const RowTexts& row : TableRows())
-        numbers.insert(std::get<5>(row));
-    EXPECT_EQ(numbers.size(), static_cast<std::size_t>(CallRecordTable.recordCount));
 }
 
-TEST_F(OpenFilesTest, WalCopyKeepsItsBytesAndItsWalAndItsWalRowsAreRead)
+// A call table damaged past its first rows: the statement reads up to the damage and
+// then fails. The rows it read stay, once, and nothing is said: the next statement is
+// for a table that lacks a column, not a second reading of this one.
+TEST_F(OpenFilesTest, DamagedTablesKeepRowsReadBeforeTheDamageOnce)
 {
-    const std::string path = dir.File("contacts2.db");
+    constexpr int kCalls = 400;
+    const std::string iphone = dir.File("CallHistory.storedata");
+    const std::string android = dir.File("contacts2.db");
+    fixtures::BuildIphoneDatabase(iphone, IphoneLayout::Ios10, fixtures::GeneratedIphoneCalls(kCalls));
+    fixtures::BuildAndroidDatabase(android, AndroidLayout::Calls40,
+                                   fixtures::GeneratedAndroidCalls(kCalls));
+    for (const std::string& path : {iphone, android}) {
+        ASSERT_TRUE(ReadCallLog(path, owner));
+        ASSERT_EQ(CallRecordTable.recordCount, kCalls);
+        RuinPagesHolding(path, CallRecordTable.records[kCalls - 1].number);
+
+        ASSERT_TRUE(ReadCallLog(path, owner));
+        ASSERT_GT(CallRecordTable.recordCount, 0) << path;
+        EXPECT_LT(CallRecordTable.recordCount, kCalls) << path;
+        std::set<std::string> numbers;
+        for (const RowTexts& row : TableRows())
+            numbers.insert(std::get<5>(row));
+        EXPECT_EQ(numbers.size(), static_cast<std::size_t>(CallRecordTable.recordCount)) << path;
+        EXPECT_TRUE(modal.ui.messageBoxes.empty()) << path;
+    }
+}
+
+// Folders "evidence" (for the database) and "tmp" (TMPDIR) inside `dir`, which the
+// unprivileged user can reach; "tmp" is writable by everyone, as /tmp is.
+struct ReachableFolders
+{
+    explicit ReachableFolders(const fixtures::TempDir& dir)
+        : evidence(dir.File("evidence")), tmp(dir.File("tmp"))
+    {
+        std::filesystem::create_directory(evidence);
+        std::filesystem::create_directory(tmp);
+        chmod(dir.Path().c_str(), 0755);
+        chmod(evidence.c_str(), 0755);
+        chmod(tmp.c_str(), 0777);
+    }
+    std::string evidence;
+    std::string tmp;
+};
+
+// A WAL database as it comes off a phone, its last calls only in the -wal and no -shm,
+// on read-only media: SQLite reads a private copy, so it needs no -shm beside the
+// evidence, and every call is read.
+TEST_F(OpenFilesTest, WalDatabaseInAReadOnlyFolderReadsInFull)
+{
+    const ReachableFolders folders(dir);
+    const std::string path = folders.evidence + "/contacts2.db";
     fixtures::BuildOptions options;
     options.wal = true;
     options.rowsOnlyInWal = 2;
     fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls60, ThreeAndroidCalls(), options);
+    ASSERT_EQ(fixtures::ReadFileBytes(path).find("95555"), std::string::npos)
+        << "the last call lives in the -wal only";
     const std::string file = fixtures::ReadFileBytes(path);
     const std::string wal = fixtures::ReadFileBytes(path + "-wal");
-    ASSERT_FALSE(wal.empty());
-    ASSERT_EQ(file.find("95555"), std::string::npos);   // the last call lives in the -wal only
+    for (const std::string& name : {path, path + "-wal"})
+        chmod(name.c_str(), 0444);
+    chmod(folders.evidence.c_str(), 0555);
+    const fixtures::ScopedTmpdir tmpdir(folders.tmp);
 
-    ASSERT_TRUE(ReadCallLog(path, owner));
-    EXPECT_EQ(TableRows(), kThreeAndroidRows);
+    EXPECT_TRUE(fixtures::RunUnprivileged([&] {
+        return ReadCallLog(path, owner) && TableRows() == kThreeAndroidRows;
+    }));
+    chmod(folders.evidence.c_str(), 0755);
+    EXPECT_EQ(fixtures::FolderEntries(folders.evidence),
+              (std::vector<std::string>{"contacts2.db", "contacts2.db-wal"}));
     EXPECT_EQ(fixtures::ReadFileBytes(path), file);
-    ASSERT_TRUE(fixtures::FileExists(path + "-wal"));
     EXPECT_EQ(fixtures::ReadFileBytes(path + "-wal"), wal);
+    EXPECT_TRUE(fixtures::FolderEntries(folders.tmp).empty());
 }
 
-TEST_F(OpenFilesTest, MissingFileIsNotCreated)
+// The text of the CFileException that reading `path` raises; "" when none is raised.
+std::string CopyFailureText(const std::string& path, CWnd& owner)
 {
-    const std::string path = dir.File("CallHistory.storedata");
-    EXPECT_FALSE(ReadCallLog(path, owner));
-    EXPECT_FALSE(fixtures::FileExists(path));
-    EXPECT_EQ(OpenFilePath, path);
-    EXPECT_TRUE(modal.ui.messageBoxes.empty());
+    try {
+        ReadCallLog(path, owner);
+    } catch (const CFileException& e) {
+        return e.ErrorText();
+    }
+    return "";
+}
+
+// A copy that cannot be made raises an error naming the file (or its -wal) and the
+// reason, and leaves nothing in the temporary folder and nothing new beside the
+// evidence. The FIFO is refused at once instead of waited on.
+TEST_F(OpenFilesTest, FailedCopyNamesTheFileAndTheReasonAndLeavesNothing)
+{
+    const ReachableFolders folders(dir);
+    const std::string database = folders.evidence + "/contacts2.db";
+    const std::string unreadable = folders.evidence + "/logs.db";
+    const std::string walLocked = folders.evidence + "/call.db";
+    const std::string fifo = folders.evidence + "/fifo/contacts2.db";
+    const std::string folder = folders.evidence + "/folder/contacts2.db";
+    const std::string missing = folders.evidence + "/missing/contacts2.db";
+    fixtures::BuildOptions wal;
+    wal.wal = true;
+    wal.rowsOnlyInWal = 1;
+    fixtures::BuildAndroidDatabase(database, AndroidLayout::Calls60, ThreeAndroidCalls());
+    fixtures::BuildAndroidDatabase(unreadable, AndroidLayout::VendorLogs, ThreeAndroidCalls());
+    fixtures::BuildAndroidDatabase(walLocked, AndroidLayout::VendorCallDb, ThreeAndroidCalls(), wal);
+    std::filesystem::create_directories(folders.evidence + "/fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_directories(folder);
+    chmod(unreadable.c_str(), 0);
+    chmod((walLocked + "-wal").c_str(), 0);
+    const std::string unwritableTmp = dir.File("locked");
+    std::filesystem::create_directory(unwritableTmp);
+    chmod(unwritableTmp.c_str(), 0555);
+    const std::string noTmp = dir.File("none");
+    std::vector<std::string> evidenceBefore;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folders.evidence))
+        evidenceBefore.push_back(entry.path().string());
+
+    const struct {
+        std::string path, tmp;
+        bool unprivileged;
+        std::string text;
+    } cases[] = {
+        {missing, folders.tmp, false, "无法读取文件 " + missing + "：找不到该文件。"},
+        {folder, folders.tmp, false, "无法读取文件 " + folder + "：这是一个文件夹，不是文件。"},
+        {fifo, folders.tmp, false,
+         "无法读取文件 " + fifo + "：这不是普通文件（可能是管道、设备或套接字）。"},
+        {unreadable, folders.tmp, true, "无法读取文件 " + unreadable + "：没有访问该文件的权限。"},
+        {walLocked, folders.tmp, true,
+         "无法读取文件 " + walLocked + "-wal：没有访问该文件的权限。"},
+        {database, noTmp, false,
+         "无法在临时文件夹 " + noTmp + " 中复制文件 " + database + "：路径无效。"},
+        {database, unwritableTmp, true,
+         "无法在临时文件夹 " + unwritableTmp + " 中复制文件 " + database + "：没有访问该文件的权限。"},
+    };
+    const fixtures::HangGuard guard;
+    for (const auto& c : cases) {
+        const fixtures::ScopedTmpdir tmpdir(c.tmp);
+        if (c.unprivileged) {
+            EXPECT_TRUE(fixtures::RunUnprivileged([&] { return CopyFailureText(c.path, owner) == c.text; }))
+                << c.text;
+        } else {
+            EXPECT_EQ(CopyFailureText(c.path, owner), c.text);
+        }
+        EXPECT_TRUE(fixtures::FolderEntries(c.tmp).empty()) << c.text;
+    }
+    std::vector<std::string> evidenceAfter;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folders.evidence))
+        evidenceAfter.push_back(entry.path().string());
+    EXPECT_EQ(evidenceAfter, evidenceBefore);
 }
 
 TEST_F(OpenFilesTest, BadFilesNeitherCrashNorChange)
@@ -243,49 +348,28 @@ TEST_F(OpenFilesTest, BadFilesNeitherCrashNorChange)
     }
     // The Android text file and the empty file each gave both messages.
     EXPECT_GE(modal.ui.messageBoxes.size(), 4u);
-    // A directory with a call-log name: SQLite refuses to open it, so nothing is shown.
-    modal.ui.messageBoxes.clear();
-    std::filesystem::create_directory(dir.File("logs.db"));
-    EXPECT_FALSE(ReadCallLog(dir.File("logs.db"), owner));
-    EXPECT_EQ(CallRecordTable.recordCount, 0);
-    EXPECT_TRUE(modal.ui.messageBoxes.empty());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.File("logs.db")));
 }
 
-TEST_F(OpenFilesTest, UnreadableFileReadsNothingAndStaysAsItWas)
-{
-    fixtures::BuildAndroidDatabase(dir.File("contacts2.db"), AndroidLayout::Calls60,
-                                   fixtures::GeneratedAndroidCalls(50));
-    const std::string path = dir.File("contacts2.db");
-    const std::string bytes = fixtures::ReadFileBytes(path);
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-    EXPECT_TRUE(fixtures::RunUnprivileged([&] {
-        ReadCallLog(path, owner);
-        return CallRecordTable.recordCount == 0;
-    }));
-    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-    EXPECT_EQ(fixtures::ReadFileBytes(path), bytes);
-}
-
-// Open descriptors of this process on `path`.
-int OpenDescriptorsOn(const std::string& path)
+// Open descriptors of this process on files in `folder`, those deleted since included.
+int OpenDescriptorsUnder(const std::string& folder)
 {
     int count = 0;
     for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code error;
-        count += std::filesystem::read_symlink(fd.path(), error) == path;
+        count += std::filesystem::read_symlink(fd.path(), error).string().rfind(folder + "/", 0) == 0;
     }
     return count;
 }
 
 // A framework exception raised by a row callback (memory exhausted) ends the command,
 // but it must not leave SQLite mid-statement: the statement is finished, the exception
-// reaches the caller, and the connection still closes.
+// reaches the caller, and the connection still closes, so its private copy goes.
 TEST_F(OpenFilesTest, ExceptionInRowCallbackReachesCallerAndConnectionStillCloses)
 {
     const std::string path = dir.File("contacts2.db");
     fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls60, ThreeAndroidCalls());
+    std::filesystem::create_directory(dir.File("tmp"));
+    const fixtures::ScopedTmpdir tmpdir(dir.File("tmp"));
     static int rowsSeen;
     rowsSeen = 0;
     auto failingRow = [](void*, int, char**, char**) -> int {
@@ -300,8 +384,10 @@ TEST_F(OpenFilesTest, ExceptionInRowCallbackReachesCallerAndConnectionStillClose
         // The connection is usable again at once: nothing of the failed statement is left.
         EXPECT_EQ(connection.Exec(kAndroidCallsRows, OnAndroidCallRow), 0);
         EXPECT_EQ(CallRecordTable.recordCount, 3);
+        EXPECT_GT(OpenDescriptorsUnder(dir.File("tmp")), 0);
     }
-    EXPECT_EQ(OpenDescriptorsOn(path), 0);
+    EXPECT_EQ(OpenDescriptorsUnder(dir.File("tmp")), 0);
+    EXPECT_TRUE(fixtures::FolderEntries(dir.File("tmp")).empty());
 }
 
 TEST_F(OpenFilesTest, PathWithChineseCharacters)

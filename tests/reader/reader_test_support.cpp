@@ -13,6 +13,7 @@ bool ReadCallLog(const std::string& ansiPath, CWnd& owner)
     const CallLogVariant variant = FindCallLogVariant(ansiPath);
     if (variant == CallLogVariant::None)
         return false;
+    EmptyColumnSchemaFamily(variant);
     CallLogConnection connection(ansiPath);
     if (!connection.IsOpen())
         return false;

@@ -28,6 +28,7 @@ inline std::vector<RowTexts> TableRows()
 
 class CWnd;
 
-// Empties the table, sets OpenFilePath, finds the variant, opens the file read-only and
-// runs the variant's row statements and schema capture. Returns whether it opened.
+// Empties the table, sets OpenFilePath, finds the variant, empties its schema family,
+// opens a private copy of the file and runs the variant's row statements and schema
+// capture. Returns whether it opened; raises what the copy raises.
 bool ReadCallLog(const std::string& ansiPath, CWnd& owner);

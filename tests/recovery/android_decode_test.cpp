@@ -60,7 +60,7 @@ TEST(DecodeAndroidRecord, WorkedContacts2Record)
     ASSERT_EQ(modal.ui.messageBoxes.size(), 1u);
     EXPECT_EQ(modal.ui.messageBoxes[0].text, "Li");
     EXPECT_EQ(modal.ui.messageBoxes[0].owner, &owner);
-    EXPECT_EQ(modal.ui.messageBoxes[0].type, MB_OK);
+    EXPECT_EQ(modal.ui.messageBoxes[0].type, MB_OKCANCEL);
 }
 
 // Schema: _id, date (INTEGER), type (INTEGER), duration (INTEGER); the three columns'
@@ -200,7 +200,7 @@ TEST(AndroidRecordDecoder, RepeatedTextsDecodeAsFreshOnes)
     const auto utf8 = [](const char* text) { return Bytes(text, text + std::strlen(text)); };
     const std::vector<Bytes> names = {utf8(u8"李雷"), utf8(u8"李雷雷"), utf8(u8"韩梅梅"),
                                       utf8("Tom"), utf8(u8"李")};
-    const AndroidRecordDecoder decoder(CallLogVariant::AndroidContacts2Db, schema, nullptr);
+    AndroidRecordDecoder decoder(TextEncoding::Utf8, schema, nullptr);
     for (int round = 0; round < 3; ++round) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             const Bytes& name = names[(i + round) % names.size()];

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/crt.h"
 #include "reader/call_texts.h"
 #include "recovery/iphone_remnant.h"
 #include "tests/recovery/recovery_test_support.h"
@@ -70,12 +71,12 @@ public:
         const char* old = std::getenv("TZ");
         m_old = old != nullptr ? old : "";
         setenv("TZ", zone, 1);
-        tzset();
+        _tzset();
     }
     ~ScopedZone()
     {
         setenv("TZ", m_old.c_str(), 1);
-        tzset();
+        _tzset();
     }
 
 private:

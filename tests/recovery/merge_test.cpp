@@ -59,8 +59,8 @@ protected:
 
     void Run(const std::vector<CallRecord>& recovered)
     {
-        MergeRecoveredRecords(&window, recovered.data(),
-                              static_cast<std::int32_t>(recovered.size()));
+        DecodedRecords records(recovered.data());
+        MergeRecoveredRecords(&window, records, static_cast<std::int32_t>(recovered.size()));
     }
 
     std::vector<std::string> Messages() const

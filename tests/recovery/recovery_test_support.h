@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "platform/ui/wnd.h"
+#include "reader/call_record.h"
+#include "reader/call_rows.h"
 #include "recovery/column_schema.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/record_frame.h"
+#include "recovery/schema_capture.h"
 
 namespace recovery_test {
 
@@ -113,6 +116,35 @@ struct MainWindowWithList
 inline std::string RecoveryTitleText(int k)
 {
     return "Orsane手机通话记录恢复软件 共成功恢复出：" + std::to_string(k) + " 条通话记录";
+}
+
+}  // namespace recovery_test
+
+namespace recovery_test {
+
+// What the Open command leaves behind for a recovery, without its dialog: the table
+// emptied and filled with the file's live rows, the schema captured, the list refilled
+// (last row first) and firstRecoveredIndex set. False when SQLite cannot open the file.
+inline bool LoadLiveRecords(const std::string& path, MainWindowWithList& main)
+{
+    CallRecordTable.Reset();
+    main.list.DeleteAllItems();
+    const CallLogVariant variant = FindCallLogVariant(path);
+    CallLogConnection connection(path);
+    if (!connection.IsOpen()) {
+        return false;
+    }
+    if (IsIphoneVariant(variant)) {
+        ReadIphoneCallRows(connection);
+    } else {
+        ReadAndroidCallRows(connection, main.window);
+    }
+    CaptureColumnSchema(connection, variant);
+    for (int i = CallRecordTable.recordCount - 1; i >= 0; --i) {
+        main.list.InsertItem(main.list.GetItemCount(), CallRecordTable.records[i].name.c_str());
+    }
+    CallRecordTable.firstRecoveredIndex = CallRecordTable.recordCount;
+    return true;
 }
 
 }  // namespace recovery_test

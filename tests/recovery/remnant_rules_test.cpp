@@ -33,7 +33,7 @@ TEST(CheckAndroidColumn, RuleTable)
         {kCallDb, "BIGINT", "date", {5}, {0, 4, 6, 8}},
         {kContacts, "INTEGER", "date", {5}, {0, 1, 6, 9}},
         {kLogs, "INTEGER", "date", {5}, {0, 4, 7}},
-        {kLogs, "INTEGER", "logtype", {1}, {0, 2, 8, 9}},
+        {kLogs, "INTEGER", "logtype", {1, 2}, {0, 3, 4, 8, 9}},
         // call.db texts: every text, the empty one included; NULL refused.
         {kCallDb, "TEXT", "number", {13, 15, 101, 1001}, {0, 1, 12, 14, 11, -3}},
         // contacts2.db and logs.db texts: NULL and non-empty texts; the empty one refused.

@@ -103,6 +103,7 @@ protected:
         CompileAndroidRules(variant, ColumnSchema.android, android);
         CompileIphoneRules(ColumnSchema.iphone, iphone);
         const auto header = std::make_unique<CandidateHeader>();
+        const AndroidContentCheck contentCheck(variant, ColumnSchema.android);
         std::vector<Located> found;
         for (std::int64_t x = 0; x < buffer.fileLength; ++x) {
             CallRecord record;
@@ -110,7 +111,8 @@ protected:
             if (variant == CallLogVariant::IphoneStoredata) {
                 if (!MatchIphoneRecord(&record, x, &length, buffer, iphone, *header)) continue;
             } else {
-                if (!MatchCandidate(buffer, x, android, *header)) continue;
+                if (!MatchCandidate(buffer, x, android, *header) ||
+                    contentCheck.Refuses(buffer, *header)) continue;
                 DecodeAndroidRecord(variant, ColumnSchema.android, buffer, *header, record,
                                     nullptr);
                 length = header->remnantLength;

@@ -3,12 +3,15 @@
 // header varints near the end of the buffer, and the overlong flag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "recovery/android_remnant.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/iphone_remnant.h"
+#include "recovery/remnant_records.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
 
@@ -21,6 +24,9 @@ constexpr CallLogVariant kContacts = CallLogVariant::AndroidContacts2Db;
 // A filler no rule below takes for a candidate's next varint (a 2-byte integer in a
 // TEXT column is refused).
 constexpr unsigned char kFiller = 0x02;
+
+// A table of one column: every walked zero byte is a candidate of length 1.
+const std::vector<recovery_test::Column> kAnyZeroByte = {{"_id", "INTEGER"}};
 
 class ScannerWalk : public ::testing::Test
 {
@@ -37,7 +43,7 @@ std::int32_t Count(const RawImage& image, CallLogVariant variant = kContacts)
 
 TEST_F(ScannerWalk, PageSizeField)
 {
-    SetSchema(ColumnSchema.android, {});   // every walked zero byte is accepted
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     struct Case { std::uint32_t field; std::int64_t fileLength; std::uint32_t pageSize; };
     const std::vector<Case> cases = {
         {0x0200, 1024, 512}, {0x1000, 8192, 4096}, {0x0001, 65536, 65536},
@@ -55,7 +61,7 @@ TEST_F(ScannerWalk, PageSizeField)
 
 TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
 {
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     for (const std::int64_t pageSize : {512, 4096, 65536}) {
         const std::uint32_t field = pageSize == 65536 ? 1 : static_cast<std::uint32_t>(pageSize);
         // Three whole pages and a tail; the header's own zero byte (if any) counts too.
@@ -76,7 +82,7 @@ TEST_F(ScannerWalk, OffsetLimitsOfPagesAndLastWholePage)
 
 TEST_F(ScannerWalk, SkipsTwentyOnePositionsAfterAnAcceptance)
 {
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(3 * 512, 0x0200, kFiller);
     const std::int32_t header = Count(image);
     const std::int64_t x = 600;
@@ -129,21 +135,33 @@ TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
     RawImage image(4 * 512, 0x0200, kFiller);
     image.Put(512, {0x00, 0x87, 0x53});       // serial type 979: 483 bytes
     image.Put(2 * 512, {0x00, 0x87, 0x55});   // serial type 981: 484 bytes
-    std::vector<CallRecord> records(2);
-    records[0].overlong = records[1].overlong = 7;
-    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 2, nullptr), 2);
-    EXPECT_EQ(records[0].overlong, 0);
-    EXPECT_EQ(records[1].overlong, 1);
+    std::vector<AcceptedCandidate> accepted;
+    ASSERT_EQ(WalkRawBuffer(image.View(), kContacts, &accepted, 2, nullptr), 2);
+    RemnantRecords records(image.View(), kContacts, accepted);
+    EXPECT_EQ(records.Overlong(0), 0);
+    EXPECT_EQ(records.Overlong(1), 1);
+    // A record the pass did not reach (the file changed between the passes).
+    EXPECT_EQ(records.Overlong(2), 0);
+    CallRecord unreached;
+    unreached.number = unreached.name = "before";
+    records.Read(2, kAllFields, unreached);
+    EXPECT_EQ(unreached.number + unreached.name, "");
 }
 
-TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
+TEST_F(ScannerWalk, FillPassNeverKeepsMoreThanItsRecords)
 {
-    SetSchema(ColumnSchema.android, {});
+    const ColumnSchemaFamily savedIphone = ColumnSchema.iphone;
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
+    SetSchema(ColumnSchema.iphone, {{"z_pk", "INTEGER"}});
     RawImage image(2 * 512, 0x0200, kFiller);
     image.Put(600, {0});
     image.Put(700, {0});
-    std::vector<CallRecord> records(1);
-    EXPECT_EQ(WalkRawBuffer(image.View(), kContacts, records.data(), 1, nullptr), 3);
+    for (const CallLogVariant variant : {kContacts, CallLogVariant::IphoneStoredata}) {
+        std::vector<AcceptedCandidate> accepted;
+        EXPECT_EQ(WalkRawBuffer(image.View(), variant, &accepted, 1, nullptr), 3);
+        EXPECT_EQ(accepted.size(), 1u);
+    }
+    ColumnSchema.iphone = savedIphone;
 }
 
 TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
@@ -159,7 +177,7 @@ TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
     for (const auto& c : cases) {
         EXPECT_EQ(ScanVariantOf(c.first), c.second) << c.first;
     }
-    SetSchema(ColumnSchema.android, {});
+    SetSchema(ColumnSchema.android, kAnyZeroByte);
     RawImage image(2 * 512, 0x0200, kFiller);
     image.Put(600, {0});
     EXPECT_EQ(Count(image, CallLogVariant::None), 0);
@@ -175,28 +193,37 @@ std::vector<recovery_test::Column> CallsColumns()
             {"countryiso", "TEXT"}, {"geocoded_location", "TEXT"}, {"state", "INTEGER"}};
 }
 
-// Every (b1, b2) after a zero byte, under the rules of each variant: every way of
-// marking candidates this CPU runs marks exactly the zero bytes MayAccept lets through.
+// Every (b1, b2) after a zero byte, each with several b3, under the rules of each
+// variant: every way of marking candidates this CPU runs marks exactly the zero bytes
+// MayAccept lets through.
 TEST_F(ScannerWalk, EveryBlockKindMarksWhatMayAcceptLetsThrough)
 {
     constexpr std::int64_t kPage = 32768;
-    constexpr std::int64_t kSlack = CandidateBlocks::kBlockBytes + 2;
+    constexpr std::int64_t kSlack = CandidateBlocks::kBlockBytes + 3;
+    // Column 3 bytes: NULL, a six-byte integer, a double, texts, a multi-byte varint.
+    const unsigned char kThird[] = {0x00, 0x05, 0x07, 0x0F, 0x11, 0x80};
     std::vector<unsigned char> bytes;
     for (unsigned pair = 0; pair < 65536; ++pair) {
-        bytes.insert(bytes.end(), {0, static_cast<unsigned char>(pair >> 8),
-                                   static_cast<unsigned char>(pair)});
+        for (const unsigned char third : kThird) {
+            bytes.insert(bytes.end(), {0, static_cast<unsigned char>(pair >> 8),
+                                       static_cast<unsigned char>(pair), third});
+        }
     }
     const std::int64_t pages = static_cast<std::int64_t>(bytes.size()) / kPage;
     bytes.resize(bytes.size() + kSlack, 0);
     SetSchema(ColumnSchema.android, CallsColumns());
-    std::vector<ColumnRules> rules(4);
+    std::vector<ColumnRules> rules(5);
     CompileAndroidRules(kContacts, ColumnSchema.android, rules[0]);
     CompileAndroidRules(CallLogVariant::AndroidCallDb, ColumnSchema.android, rules[1]);
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"logtype", "INTEGER"},
                                      {"number", "TEXT"}});
     CompileAndroidRules(CallLogVariant::AndroidLogsDb, ColumnSchema.android, rules[2]);
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"}});
-    CompileAndroidRules(kContacts, ColumnSchema.android, rules[3]);   // too few to look
+    CompileAndroidRules(kContacts, ColumnSchema.android, rules[3]);   // one column marked
+    // The 6.0 order: column 2 takes anything, column 3 (date) one serial type.
+    SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"number", "TEXT"},
+                                     {"presentation", "INTEGER"}, {"date", "INTEGER"}});
+    CompileAndroidRules(kContacts, ColumnSchema.android, rules[4]);
     for (const CandidateBlockKind kind :
          {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2, CandidateBlockKind::Ssse3,
           CandidateBlockKind::Avx2}) {
@@ -219,6 +246,128 @@ TEST_F(ScannerWalk, EveryBlockKindMarksWhatMayAcceptLetsThrough)
         }
     }
     SetCandidateBlockKind(CandidateBlockKind::Best);
+}
+
+// The walk exactly as the format describes it, position by position with
+// MatchCandidateByColumn (and the logs.db content check): what the scanner must accept.
+std::vector<AcceptedCandidate> AcceptedPositionByPosition(const RawBuffer& buffer,
+                                                          CallLogVariant variant)
+{
+    const std::int64_t pageSize = ReadPageSize(buffer);
+    const bool iphone = variant == CallLogVariant::IphoneStoredata;
+    const auto android = std::make_unique<ColumnRules>();
+    const auto apple = std::make_unique<IphoneRules>();
+    CompileAndroidRules(variant, ColumnSchema.android, *android);
+    CompileIphoneRules(ColumnSchema.iphone, *apple);
+    const ColumnRules& rules = iphone ? apple->columns : *android;
+    const AndroidContentCheck contentCheck(variant, ColumnSchema.android);
+    const auto header = std::make_unique<CandidateHeader>();
+    std::vector<AcceptedCandidate> accepted;
+    const std::int64_t pages = pageSize == 0 ? 0 : buffer.fileLength / pageSize;
+    for (std::int64_t page = 0; page < pages; ++page) {
+        const std::int64_t limit = pageSize - (page == pages - 1 ? 32 : 23);
+        for (std::int64_t offset = 0; offset < limit;) {
+            const std::int64_t x = page * pageSize + offset;
+            const bool ok = MatchCandidateByColumn(buffer, x, rules, *header) &&
+                            (iphone || !contentCheck.Refuses(buffer, *header));
+            if (ok) {
+                accepted.push_back({x, header->remnantLength});
+            }
+            offset += ok ? 22 : 1;
+        }
+    }
+    return accepted;
+}
+
+// Every way of marking this CPU runs accepts at the same positions, with the same
+// remnant lengths, as the position-by-position walk.
+void ExpectPlainWalkAcceptance(const RawImage& image, CallLogVariant variant,
+                               const std::string& what)
+{
+    const std::vector<AcceptedCandidate> expected =
+        AcceptedPositionByPosition(image.View(), variant);
+    for (const CandidateBlockKind kind : {CandidateBlockKind::Scalar, CandidateBlockKind::Sse2,
+                                          CandidateBlockKind::Ssse3, CandidateBlockKind::Avx2}) {
+        if (!SetCandidateBlockKind(kind)) {
+            continue;
+        }
+        const std::vector<AcceptedCandidate> got = ListAcceptedCandidates(image.View(), variant);
+        ASSERT_EQ(got.size(), expected.size()) << what << ", kind " << static_cast<int>(kind);
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            ASSERT_EQ(got[k].position, expected[k].position) << what << ", candidate " << k;
+            ASSERT_EQ(got[k].remnantLength, expected[k].remnantLength) << what;
+        }
+    }
+    SetCandidateBlockKind(CandidateBlockKind::Best);
+}
+
+// Zero runs of every length around the header's (C bytes for C columns), in mid page,
+// across a page end, at the last page's limit and at the file's end (with a tail after
+// the last whole page, and without), among other bytes: accepted as the plain walk
+// accepts them. The layouts include tables whose first three columns take NULL, so that
+// an all-zero header gets past the marking and is refused by a later column (one of
+// them wider than the 32 untested bytes at the end of the last page), and one that
+// accepts it.
+TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
+{
+    using recovery_test::Column;
+    struct Layout { CallLogVariant variant; std::vector<Column> columns; };
+    std::vector<Column> wide(39, Column{"state", "INTEGER"});
+    wide.front() = {"_id", "INTEGER"};
+    wide.push_back({"date", "INTEGER"});
+    const std::vector<Layout> layouts = {
+        {kContacts, CallsColumns()},
+        {kContacts, {{"_id", "INTEGER"}, {"number", "TEXT"}, {"presentation", "INTEGER"},
+                     {"date", "INTEGER"}, {"duration", "INTEGER"}, {"type", "INTEGER"},
+                     {"name", "TEXT"}}},
+        {CallLogVariant::AndroidCallDb, CallsColumns()},
+        {CallLogVariant::AndroidLogsDb, {{"_id", "INTEGER"}, {"number", "TEXT"},
+                                         {"address", "TEXT"}, {"new", "INTEGER"},
+                                         {"logtype", "INTEGER"}, {"date", "INTEGER"}}},
+        {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"is_read", "INTEGER"},
+                     {"numbertype", "INTEGER"}, {"number", "TEXT"}, {"state", "INTEGER"},
+                     {"date", "INTEGER"}}},
+        {kContacts, wide},
+        {kContacts, {{"_id", "INTEGER"}, {"new", "INTEGER"}, {"number", "TEXT"}}},
+        {CallLogVariant::IphoneStoredata,
+         {{"z_pk", "INTEGER"}, {"z_ent", "INTEGER"}, {"zanswered", "INTEGER"},
+          {"zdate", "TIMESTAMP"}, {"zduration", "FLOAT"}, {"zaddress", "BLOB"}}},
+        {CallLogVariant::IphoneStoredata,
+         {{"z_pk", "INTEGER"}, {"z_opt", "INTEGER"}, {"zcalltype", "INTEGER"},
+          {"zread", "INTEGER"}, {"zduration", "FLOAT"}, {"zlocation", "VARCHAR"},
+          {"zdate", "TIMESTAMP"}}},
+    };
+    const ColumnSchemaFamily savedIphone = ColumnSchema.iphone;
+    constexpr std::int64_t kPage = 512;
+    const unsigned char kOther[] = {0x01, 0x02, 0x05, 0x07, 0x08, 0x09, 0x0F, 0x11, 0x81};
+    std::mt19937 random(11);
+    for (const Layout& layout : layouts) {
+        const bool iphone = layout.variant == CallLogVariant::IphoneStoredata;
+        SetSchema(iphone ? ColumnSchema.iphone : ColumnSchema.android, layout.columns);
+        const std::int64_t columns = static_cast<std::int64_t>(layout.columns.size());
+        for (std::int64_t length = std::max<std::int64_t>(1, columns - 3); length <= columns + 3;
+             ++length) {
+            for (const std::int64_t tail : {100, 0}) {
+                const std::int64_t fileLength = 4 * kPage + tail;
+                for (const std::int64_t start :
+                     {kPage + 100, 2 * kPage - length, 3 * kPage - 25,
+                      4 * kPage - 32 - length / 2, fileLength - length}) {
+                    RawImage image(fileLength, static_cast<std::uint32_t>(kPage), kFiller);
+                    for (std::int64_t i = 18; i < fileLength; ++i) {
+                        image.Put(i, {kOther[random() % sizeof kOther]});
+                    }
+                    image.Put(start,
+                              std::vector<unsigned char>(static_cast<std::size_t>(length), 0));
+                    ExpectPlainWalkAcceptance(image, layout.variant,
+                                              std::to_string(columns) + " columns, " +
+                                                  std::to_string(length) + " zeros at " +
+                                                  std::to_string(start) + " of " +
+                                                  std::to_string(fileLength));
+                }
+            }
+        }
+    }
+    ColumnSchema.iphone = savedIphone;
 }
 
 // Random headers of mostly one-byte varints: the branch-free reading agrees with the

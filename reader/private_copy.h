@@ -1,0 +1,62 @@
+// The private copy that SQLite reads in place of the evidence: the database file, with
+// its -wal and -journal when they exist, copied into a new folder of our own that goes,
+// with everything SQLite added to it, when the copy's owner does.
+#pragma once
+
+#include <string>
+
+#include "platform/file.h"
+
+// A copy that failed on the temporary side: the folder could not be made there, or a
+// file could not be written into it (no space). Names the evidence file being copied
+// (m_strFileName), the temporary folder (m_strFolder, both code page 936) and the
+// reason, for example
+// "无法在临时文件夹 /tmp 中复制文件 /media/a/contacts2.db：磁盘已满。"
+class CPrivateCopyException : public CFileException
+{
+public:
+    CPrivateCopyException(long osError, std::string evidencePath, std::string folder);
+    std::string ErrorText() const override;
+
+    std::string m_strFolder;
+};
+
+// A folder made for one copy with mkdtemp (mode 0700) under `parent`, a path as the file
+// system spells it; removed with all it holds on destruction. Raises
+// CPrivateCopyException, naming `evidencePath`, when it cannot be made.
+class PrivateFolder
+{
+public:
+    PrivateFolder(const std::string& parent, const std::string& evidencePath);
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    const std::string& Parent() const { return m_parent; }
+
+private:
+    std::string m_parent;
+    std::string m_path;
+};
+
+class PrivateDatabaseCopy
+{
+public:
+    // Copies the database at ansiPath (code page 936) and, when they exist, the files
+    // ansiPath + "-wal" and ansiPath + "-journal" (not the "-shm": SQLite rebuilds it
+    // from the -wal) into a PrivateFolder under $TMPDIR, or /tmp when TMPDIR is unset or
+    // empty. The sources are opened read-only through CFile, so only regular files are
+    // read and nothing beside them is created or changed. Raises CFileException naming
+    // the source when one cannot be read (missing database, no permission, not a
+    // regular file, read error), CPrivateCopyException when the temporary side fails,
+    // CMemoryException; nothing of the copy is left behind then.
+    explicit PrivateDatabaseCopy(const std::string& ansiPath);
+
+    // The copied database, as the file system spells its path (for sqlite3_open_v2).
+    const std::string& DatabasePath() const { return m_databasePath; }
+
+private:
+    PrivateFolder m_folder;
+    std::string m_databasePath;
+};
