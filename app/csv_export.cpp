@@ -1,69 +1,84 @@
-// CSV formatting and the all-or-nothing file write behind Export. Paths arrive in code
-// page 936 and reach the file system as UTF-8; failure reasons are the platform's
-// Chinese file-error texts.
+// CSV formatting, the all-or-nothing file write behind Export (QSaveFile), and the test
+// that keeps it off the open database. Paths arrive in code page 936 and reach the file
+// system as UTF-8; failure reasons are the platform's Chinese file-error texts.
 #include "app/csv_export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
-#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/file.h"
 #include "reader/text_conversions.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 const char kLineEnd[] = "\r\n";
-constexpr int kTemporaryNameAttempts = 100;
-constexpr mode_t kCreateMode = 0666;   // narrowed by the umask, as for any new file
+// The files SQLite keeps beside a database: the name itself, then its companions.
+const char* const kDatabaseFileSuffixes[] = { "", "-wal", "-journal", "-shm" };
+constexpr int kMaxSymbolicLinks = 40;   // the kernel's own limit on a chain of links
 
 std::string reasonFromErrno(int errnoValue)
 {
     return CFileException(CFileException::CauseFromErrno(errnoValue), errnoValue).ErrorText();
 }
 
-std::string folderOf(const std::string& path)
+// Why QSaveFile failed: errno as the failing system call left it. Qt refuses two targets
+// on its own, leaving errno untouched: a folder, and an existing file the user may not
+// write.
+std::string saveFailureReason(const std::string& target)
 {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const int failure = errno;
+    if (failure != 0)
+        return reasonFromErrno(failure);
+    std::error_code error;
+    return reasonFromErrno(fs::is_directory(target, error) ? EISDIR : EACCES);
 }
 
-// Creates a new file beside `target` that no one else has; returns its descriptor or
-// -1 with errno set. `temporaryPath` receives its name, which is short whatever the
-// target's name, so it stays within the file system's limit of a name's length.
-int createTemporaryBeside(const std::string& target, std::string& temporaryPath)
+// `path`, then each symbolic link it leads through, to the name the chain ends at.
+std::vector<fs::path> namesAlongLinks(const fs::path& path)
 {
-    const std::string folder = folderOf(target);
-    const std::string stem = (folder == "/" ? "" : folder) + "/.peldmark-export-" +
-                             std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        temporaryPath = stem + std::to_string(attempt);
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                              kCreateMode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+    std::vector<fs::path> names{ path };
+    for (int depth = 0; depth < kMaxSymbolicLinks; ++depth) {
+        std::error_code error;
+        const fs::path link = fs::read_symlink(names.back(), error);
+        if (error)
+            break;
+        names.push_back(link.is_absolute() ? link : names.back().parent_path() / link);
     }
-    return -1;
+    return names;
 }
 
-// Writes every byte; returns 0 or the errno of the failure.
-int writeAll(int fd, const std::string& content)
+bool sameNameIgnoringCase(const std::string& a, const std::string& b)
 {
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t step = ::write(fd, content.data() + written, content.size() - written);
-        if (step < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        written += static_cast<std::size_t>(step);
-    }
-    return 0;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+fs::path folderOf(const fs::path& path)
+{
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+// The same file (both exist), or the same name in the same folder (for a file that does
+// not exist yet, or whose name differs only in case).
+bool sameFileOrName(const fs::path& a, const fs::path& b)
+{
+    std::error_code error;
+    if (fs::equivalent(a, b, error))
+        return true;
+    return sameNameIgnoringCase(a.filename().string(), b.filename().string()) &&
+           fs::equivalent(folderOf(a), folderOf(b), error);
 }
 
 }  // namespace
@@ -110,20 +125,30 @@ std::string writeFileReplacing(const std::string& ansiPath, const std::string& c
     const std::string target = ansiToUtf8String(ansiPath);
     if (target.empty())
         return reasonFromErrno(ENOENT);
-    std::string temporary;
-    const int fd = createTemporaryBeside(target, temporary);
-    if (fd < 0)
-        return reasonFromErrno(errno);
-    int failure = writeAll(fd, content);
-    if (::fsync(fd) != 0 && failure == 0)
-        failure = errno;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), target.c_str()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        return reasonFromErrno(failure);
-    }
+    // Unless committed, the temporary file goes with the object: a failure leaves nothing.
+    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(target)));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return saveFailureReason(target);
+    errno = 0;
+    const auto size = static_cast<qint64>(content.size());
+    if (file.write(content.data(), size) != size || !file.commit())
+        return saveFailureReason(target);
     return {};
+}
+
+bool isOpenDatabaseOrCompanion(const std::string& ansiTarget, const std::string& ansiOpenPath)
+{
+    if (ansiOpenPath.empty())
+        return false;
+    const std::vector<fs::path> databases = namesAlongLinks(ansiToUtf8String(ansiOpenPath));
+    for (const fs::path& written : namesAlongLinks(ansiToUtf8String(ansiTarget))) {
+        for (const fs::path& database : databases) {
+            for (const char* suffix : kDatabaseFileSuffixes) {
+                if (sameFileOrName(written, database.string() + suffix))
+                    return true;
+            }
+        }
+    }
+    return false;
 }

@@ -1,5 +1,6 @@
 // The Export command: the list as it is shown, in list order, into a CSV file the user
-// names. The database is never touched; the file is written whole or not at all.
+// names. The database is never touched: a target that is the open database or a file
+// SQLite keeps beside it is refused. The file is written whole or not at all.
 #include "app/peldmark_dlg.h"
 
 #include <string>
@@ -16,6 +17,9 @@ const char* const kProposedName = "通话记录.csv";
 const char* const kDefaultExtension = "csv";
 const char* const kRecoveredColumnTitle = "已恢复";
 const char* const kRecoveredMark = "是";
+const char* const kTargetIsEvidence =
+    "这是打开的数据库文件或它旁边的 -wal、-journal、-shm 文件，导出不会写入这些文件。"
+    "请另选文件名。";
 
 using CsvLines = std::vector<std::vector<std::string>>;
 
@@ -62,7 +66,9 @@ void CPeldmarkDlg::OnExportRecords()
 
     const std::string target = dialog.GetPathName();
     const CsvLines lines = listLines(m_listCalls);
-    const std::string failure = writeFileReplacing(target, csvDocument(lines));
+    const std::string failure = isOpenDatabaseOrCompanion(target, OpenFilePath)
+                                    ? std::string(kTargetIsEvidence)
+                                    : writeFileReplacing(target, csvDocument(lines));
     if (failure.empty()) {
         const std::string rows = std::to_string(lines.size() - 1);
         MessageBox(("导出完成，共导出" + rows + "条通话记录。").c_str());

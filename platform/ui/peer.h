@@ -33,11 +33,17 @@ std::string FromQString(const QString& text);
 // parentheses is kept as it is.
 QStringList FileDialogNameFilters(const std::string& filter);
 
+// The characters of `text` that code page 936 lacks (each once, in order of first
+// appearance); none when FromQString gives the text back unchanged.
+std::vector<char32_t> CharactersCodePage936Lacks(const QString& text);
+
 // Creates the process's QApplication when none exists yet (tests and window-less use
-// before AfxWinMain); the object is kept for the life of the process.
+// before AfxWinMain); the object is kept for the life of the process. It gets the
+// program's name alone as its command line, Qt's own texts in Chinese (qtbase_zh_CN)
+// and the Chinese locale, and keeps no settings file.
 void EnsureQtApplication();
-// The command line the QApplication is made with (AfxWinMain's); kept for its life.
-void SetQtArguments(int argc, char** argv);
+// The program's name (argv[0]) the QApplication is made with; "Peldmark" when unset.
+void SetQtProgramName(const std::string& argv0);
 // The font dialogs are laid out in: the template's face when installed, else a CJK face.
 QFont DialogFont(const std::string& faceName, int pointSize);
 

@@ -1,7 +1,14 @@
 // Where text and fonts cross into Qt: code page 936 <-> UTF-16 through the Windows
-// conversion calls, the process's QApplication, and the dialog font.
+// conversion calls, the process's QApplication (with Qt's own texts in Chinese, no
+// settings file and no say for the command line), and the dialog font.
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSettings>
+#include <QTranslator>
+
+#include <algorithm>
 
 #include "platform/codepage.h"
 #include "platform/ui/peer.h"
@@ -10,9 +17,15 @@ namespace {
 // A CJK face for dialogs whose template names a face Linux lacks ("MS Shell Dlg").
 const char* const kCjkFaces[] = { "WenQuanYi Micro Hei", "Noto Sans CJK SC",
                                   "Droid Sans Fallback" };
-const char* const kDefaultArgv0 = "Peldmark";
-int g_argc = 0;
-char** g_argv = nullptr;
+// Qt's translation of its own texts (buttons, the file dialog, its questions), from
+// Debian's qt6-translations-l10n; the whole interface is Chinese whatever the locale.
+const char* const kQtChineseTexts = "qtbase_zh_CN";
+// Qt keeps settings of its own through QSettings: the file dialog writes its history and
+// last folder (a trail of evidence paths) to QtProject.conf in the user's configuration
+// folder. Pointed below /dev/null, a device and no folder, no settings file can be read
+// or created, whoever runs the program.
+const char* const kNoSettingsFolder = "/dev/null";
+std::string g_programName = "Peldmark";
 }
 
 QString ToQString(const std::string& cp936)
@@ -44,29 +57,52 @@ std::string FromQString(const QString& text)
     return narrow;
 }
 
-void SetQtArguments(int argc, char** argv)
+std::vector<char32_t> CharactersCodePage936Lacks(const QString& text)
 {
-    g_argc = argc;
-    g_argv = argv;
+    std::vector<char32_t> lacking;
+    for (const char32_t c : text.toUcs4()) {
+        const std::u16string unit = QString::fromUcs4(&c, 1).toStdU16String();
+        BOOL usedDefault = FALSE;
+        char bytes[8];
+        WideCharToMultiByte(CP_ACP, 0, unit.data(), static_cast<int>(unit.size()), bytes,
+                            sizeof bytes, nullptr, &usedDefault);
+        const bool seen = std::find(lacking.begin(), lacking.end(), c) != lacking.end();
+        if (usedDefault && !seen)
+            lacking.push_back(c);
+    }
+    return lacking;
 }
 
-void EnsureQtApplication()
+void SetQtProgramName(const std::string& argv0)
 {
-    if (QCoreApplication::instance() != nullptr)
-        return;
-    static int argc = 1;
-    static char argv0[64] = {};
-    static char* defaultArgv[] = { argv0, nullptr };
-    char** argv = defaultArgv;
-    if (g_argv != nullptr && g_argc > 0) {
-        argc = g_argc;
-        argv = g_argv;
-    } else {
-        std::string(kDefaultArgv0).copy(argv0, sizeof argv0 - 1);
-    }
-    // Kept for the life of the process: windows and the modal seam use it until exit.
-    auto* application = new QApplication(argc, argv);
-    application->setQuitOnLastWindowClosed(false);
+    if (!argv0.empty())
+        g_programName = argv0;
+}
+
+namespace {
+
+void KeepNoQtSettings()
+{
+    const QString nowhere = QString::fromLatin1(kNoSettingsFolder);
+    for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+        for (const auto scope : { QSettings::UserScope, QSettings::SystemScope })
+            QSettings::setPath(format, scope, nowhere);
+}
+
+void LoadQtChineseTexts(QApplication& application)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto* translator = new QTranslator(&application);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator->load(QString::fromLatin1(kQtChineseTexts), folder))
+        QApplication::installTranslator(translator);
+    else
+        qWarning("Peldmark: %s.qm not found in %s; Qt's own buttons and dialogs stay English "
+                 "(Debian package qt6-translations-l10n)", kQtChineseTexts, qPrintable(folder));
+}
+
+void UseCjkFont()
+{
     const QStringList families = QFontDatabase::families();
     for (const char* face : kCjkFaces) {
         if (families.contains(QString::fromLatin1(face))) {
@@ -76,6 +112,26 @@ void EnsureQtApplication()
             break;
         }
     }
+}
+
+}  // namespace
+
+void EnsureQtApplication()
+{
+    if (QCoreApplication::instance() != nullptr)
+        return;
+    KeepNoQtSettings();
+    // Only the program's name: Qt's options (-reverse, -style, -stylesheet, -platform,
+    // ...) have no effect. QApplication keeps argc and argv for its life, so they live
+    // as long as the process, as does the application itself (windows and the modal
+    // seam use it until exit).
+    static std::string programName = g_programName;
+    static int argc = 1;
+    static char* argv[] = { programName.data(), nullptr };
+    auto* application = new QApplication(argc, argv);
+    application->setQuitOnLastWindowClosed(false);
+    LoadQtChineseTexts(*application);
+    UseCjkFont();
 }
 
 QFont DialogFont(const std::string& faceName, int pointSize)

@@ -2,8 +2,6 @@
 // ScriptedModalUi, which answers at once and records every call.
 #include "platform/testing.h"
 
-ModalUi& QtModalUi();   // qt_modal_ui.cpp
-
 namespace {
 ModalUi* g_installed = nullptr;   // null: the Qt one
 }

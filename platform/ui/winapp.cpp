@@ -93,9 +93,11 @@ void AfxSetAppName(const std::string& name)
 
 int AfxWinMain(int argc, char** argv)
 {
-    if (argc > 0 && argv != nullptr && argv[0] != nullptr)
+    // Only the program's name is read: the rest of the command line has no effect.
+    if (argc > 0 && argv != nullptr && argv[0] != nullptr) {
         AfxSetAppName(NameFromPath(argv[0]));
-    SetQtArguments(argc, argv);
+        SetQtProgramName(argv[0]);
+    }
     EnsureQtApplication();
     CWinApp* app = AfxGetApp();
     if (app == nullptr)

@@ -35,7 +35,8 @@ public:
 
 CWinApp* AfxGetApp();
 // Runs the application: Qt start-up, InitInstance, then (as InitInstance returns FALSE)
-// ExitInstance. Returns the exit code.
+// ExitInstance. Returns the exit code. Of the command line only argv[0] is read (the
+// application's name); the rest has no effect.
 int AfxWinMain(int argc, char** argv);
 
 // Nothing on Linux: the common controls, control containers, the shell manager.

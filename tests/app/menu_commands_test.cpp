@@ -1,8 +1,9 @@
 // Recover, Export and the web pages as a user drives them: refusals before any open,
 // a recovery on an Android file (name boxes, result box, title, red rows) and again,
 // Export read back (BOM, header, order, quoting, "是" on recovered rows), a refused
-// name followed by both commands, an unwritable target, the two web addresses, and the
-// time zone that Open and Recover read when they start.
+// name followed by both commands, an unwritable target, a target that is the open
+// database or a companion of it, the two web addresses, and the time zone that Open and
+// Recover read when they start.
 #include "main_window_harness.h"
 
 #include <algorithm>
@@ -228,6 +229,39 @@ TEST_F(MenuCommandsTest, ExportCancelledOrIntoUnwritablePlaceLeavesNoFile)
         EXPECT_FALSE(fixtures::FileExists(target));
     }
     EXPECT_EQ(fixtures::FolderEntries(m_folder.Path()), std::vector<std::string>{"contacts2.db"});
+}
+
+// Confirming the save dialog's overwrite question on the open database (or a file SQLite
+// keeps beside it) gets the refusal, and the folder stays as it was, byte for byte.
+TEST_F(MenuCommandsTest, ExportOntoTheOpenFileOrItsCompanionsIsRefusedAndWritesNothing)
+{
+    const std::string database = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(database, AndroidLayout::Calls40, callsWithTwoDeleted());
+    const std::string refusedName = m_folder.File("notes.txt");
+    fixtures::WriteFileBytes(refusedName, "not a database");
+    const std::string databaseBytes = fixtures::ReadFileBytes(database);
+    const std::string refusal =
+        "这是打开的数据库文件或它旁边的 -wal、-journal、-shm 文件，导出不会写入这些文件。"
+        "请另选文件名。";
+
+    const struct { std::string open, target; } cases[] = {
+        {database, database},
+        {database, m_folder.Path() + "/./contacts2.db"},
+        {database, database + "-wal"},
+        {database, database + "-journal"},
+        {refusedName, refusedName},   // a refused name counts as open too
+    };
+    for (const auto& c : cases) {
+        openThroughMenu(c.open);
+        m_modal.ui.messageBoxes.clear();
+        exportThroughMenu(c.target);
+        EXPECT_EQ(messageTexts(), std::vector<std::string>{"导出失败：" + c.target + "\n" + refusal})
+            << c.target;
+    }
+    EXPECT_EQ(fixtures::ReadFileBytes(database), databaseBytes);
+    EXPECT_EQ(fixtures::ReadFileBytes(refusedName), "not a database");
+    EXPECT_EQ(fixtures::FolderEntries(m_folder.Path()),
+              (std::vector<std::string>{"contacts2.db", "notes.txt"}));
 }
 
 TEST_F(MenuCommandsTest, WebPagesOpenSiteRootAndUsagePageWithOrWithoutFile)
