@@ -282,6 +282,59 @@ TEST_F(ScanEndToEnd, AndroidLogsDbWithVideoCallsAndTextMessages)
     EXPECT_EQ(deletedVideoCalls, 3);
 }
 
+// A leftover copy of a text message keeps its record header, the two-byte logtype
+// included, when a later cell writes over its last bytes: in this layout the logtype's,
+// right after normalized_number, since the columns after it take no content. Such a
+// copy is no call, whatever those bytes now read; deleted video calls beside it come
+// back. 40 rows fill several pages, so page splits leave copies of cells too.
+TEST_F(ScanEndToEnd, LogsDbMessageCopiesWithOverwrittenLogtypeAreNoCalls)
+{
+    std::vector<fixtures::AndroidCall> calls = fixtures::GeneratedAndroidCalls(40);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        calls[i].logtype = i % 2 == 0 ? 300 : 500;
+        calls[i].deleted = i % 4 < 2;
+    }
+    fixtures::TempDir dir;
+    const std::string path = dir.File("logs.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::VendorLogs, calls);
+    std::string file = fixtures::ReadFileBytes(path);
+    const std::string overwrite[] = {std::string("\x2D\x00", 2), "\x7F\xFF", "\x01\x2D"};
+    std::set<std::string> messages;
+    std::set<std::string> deletedVideoCalls;
+    int overwritten = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const std::string& number = calls[i].number.bytes();
+        if (calls[i].logtype.integer() == 500) {
+            if (calls[i].deleted) {
+                deletedVideoCalls.insert(number);
+            }
+            continue;
+        }
+        messages.insert(number);
+        // Every copy of a deleted message: the remnant of its cell and those a page
+        // split left behind.
+        const std::string tail = "+86" + number + "\x01\x2C";
+        for (std::size_t at = file.find(tail); calls[i].deleted && at != std::string::npos;
+             at = file.find(tail, at + 1)) {
+            file.replace(at + tail.size() - 2, 2, overwrite[overwritten++ % 3]);
+        }
+    }
+    ASSERT_GE(overwritten, 10);
+    fixtures::WriteFileBytes(path, file);
+
+    LoadLive(path);
+    ASSERT_EQ(CallRecordTable.recordCount, 10);   // the live video calls
+    Recover(path);
+    std::set<std::string> appended;
+    for (const Texts& t : Appended()) {
+        appended.insert(std::get<5>(t));
+    }
+    for (const std::string& number : messages) {
+        EXPECT_EQ(appended.count(number), 0u) << "text message " << number;
+    }
+    EXPECT_EQ(appended, deletedVideoCalls);
+}
+
 // Row ids from 1, as on a new phone: a freed cell whose payload size, row id and header
 // size take one byte each gets SQLite's 4-byte freeblock header over its column 0 zero
 // byte. Exactly those deleted records are missed; every other deleted one comes back.
