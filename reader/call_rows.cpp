@@ -132,7 +132,7 @@ int OnIphoneCallRow(void* /*context*/, int columnCount, char** values, char** /*
     record->callTime = IphoneCallTimeText(AtoiClamped32(value(kZDate)));
     record->duration = iphoneDurationText(value(kZDuration));
     record->location = Utf8ToAnsiString(value(kZLocation));
-    record->number = value(kZAddress);
+    record->number = Utf8ToAnsiString(value(kZAddress));
     CallRecordTable.CommitAppend();
     return 0;
 }
@@ -153,7 +153,7 @@ int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /
     record->callTime = androidCallTimeText(value(kDate));
     record->duration = std::string(value(kDuration)) + "秒";
     record->name = Utf8ToAnsiString(value(kName));
-    record->number = number;
+    record->number = Utf8ToAnsiString(number);
     record->location = Utf8ToAnsiString(value(kLocation));
     CallRecordTable.CommitAppend();
     return 0;

@@ -39,6 +39,9 @@ void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner);
 //     [, logtype]]. Rows with logtype "300" (a text message) or number "-1" are left
 //     out. Time: V = LeadingInteger64(date); V >= 100,000,000,000 ms is converted,
 //     anything else (or a failed conversion) keeps the date text.
+//   The name, number and location texts (ZADDRESS is a blob of the number's bytes)
+//   arrive in UTF-8 and are kept in code page 936 through Utf8ToAnsiString, as recovery
+//   decodes the same columns, so that a live call and its remnant compare equal.
 int OnIphoneCallRow(void* context, int columnCount, char** values, char** columnNames);
 int OnAndroidCallRow(void* context, int columnCount, char** values, char** columnNames);
 

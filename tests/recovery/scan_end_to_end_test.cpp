@@ -495,6 +495,42 @@ TEST_F(ScanEndToEnd, IphoneLayouts)
     }
 }
 
+// Numbers are mostly ASCII, but a phone keeps whatever was dialled or saved, in UTF-8:
+// the live row shows it in code page 936, as its remnant decodes, so the live call is
+// not listed again (CheckRecovery) and a deleted one comes back with its number.
+TEST_F(ScanEndToEnd, NumbersBeyondAsciiReadAsTheirRemnants)
+{
+    const auto numberOf = [](std::size_t i) {
+        return i == 0 ? std::string(u8"点我028") : u8"点我" + std::to_string(i);
+    };
+    const auto liveShows = [](const char* number) {
+        const CallRecord* live = CallRecordTable.records;
+        return std::any_of(live, live + CallRecordTable.firstRecoveredIndex,
+                           [&](const CallRecord& r) { return r.number == number; });
+    };
+    std::vector<fixtures::AndroidCall> androidCalls = fixtures::GeneratedAndroidCalls(40);
+    for (std::size_t i = 0; i < androidCalls.size(); i += 3) {
+        androidCalls[i].number = numberOf(i);
+    }
+    CheckRecovery("contacts2.db", androidCalls,
+                  [](const std::string& path, const std::vector<fixtures::AndroidCall>& c) {
+                      fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, c);
+                  },
+                  true);
+    EXPECT_TRUE(liveShows("点我028"));
+
+    std::vector<fixtures::IphoneCall> iphoneCalls = fixtures::GeneratedIphoneCalls(40);
+    for (std::size_t i = 0; i < iphoneCalls.size(); i += 3) {
+        iphoneCalls[i].address = fixtures::SqlValue::Blob(numberOf(i));
+    }
+    CheckRecovery("CallHistory.storedata", iphoneCalls,
+                  [](const std::string& path, const std::vector<fixtures::IphoneCall>& c) {
+                      fixtures::BuildIphoneDatabase(path, fixtures::IphoneLayout::Ios9, c);
+                  },
+                  false);
+    EXPECT_TRUE(liveShows("点我028"));
+}
+
 TEST_F(ScanEndToEnd, MissingFileRaisesAndChangesNothing)
 {
     fixtures::TempDir dir;
