@@ -62,10 +62,9 @@ TEST_F(OpenCommandTest, AndroidRowsShownLastReadFirstWithCountAndCaption)
     EXPECT_EQ(fixtures::ReadFileBytes(path), before);
 }
 
-TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
+TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndTakeCaptionBack)
 {
-    const std::string recoveredTitle = "Orsane手机通话记录恢复软件 共成功恢复出：2 条通话记录";
-    m_dialog->SetWindowText(recoveredTitle.c_str());
+    m_dialog->SetWindowText("Orsane手机通话记录恢复软件 共成功恢复出：2 条通话记录");
     std::vector<IphoneCall> calls(3);
     const char* const locations[] = {u8"<<RecentsNumberLocationNotFound>>", u8"<上海", u8"<<"};
     for (int i = 0; i < 3; ++i) {
@@ -87,7 +86,7 @@ TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
     EXPECT_EQ(row(2)[4], "");
     EXPECT_EQ(row(2)[5], "13800000000");
     EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
-    EXPECT_EQ(title(), recoveredTitle);
+    EXPECT_EQ(title(), "Orsane手机通话记录恢复软件");
     EXPECT_EQ(ColumnSchema.iphone.count, 18);
     EXPECT_EQ(ColumnSchema.android.count, 7);
 }
