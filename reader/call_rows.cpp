@@ -159,12 +159,16 @@ int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /
     return 0;
 }
 
-void ReadIphoneCallRows(CallLogConnection& connection)
+IphoneReadResult ReadIphoneCallRows(CallLogConnection& connection)
 {
+    int result = connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow);
     // The 5-column statement is for a table without ZORIGINATED.
-    if (failedBeforeFirstRow(connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow),
-                             connection))
-        connection.Exec(kIphoneRows, OnIphoneCallRow);
+    if (failedBeforeFirstRow(result, connection))
+        result = connection.Exec(kIphoneRows, OnIphoneCallRow);
+    if (!failedBeforeFirstRow(result, connection))
+        return IphoneReadResult::Read;
+    return result == SQLITE_NOTADB ? IphoneReadResult::NotADatabase
+                                   : IphoneReadResult::NoCallTable;
 }
 
 void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner)

@@ -15,10 +15,15 @@ extern const char* const kAndroidLogsRows;           // 7 columns, table logs
 extern const char* const kAndroidCallsRows;          // 6 columns, table calls
 extern const char* const kAndroidCallsRowsNoLocation; // 5 columns, table calls
 
+// What the iPhone statements made of a file: its calls read (none, for an empty
+// table); no call table they can read (no ZCALLRECORD, as in an iOS 7 call_history.db,
+// or one without their columns); no SQLite database at all.
+enum class IphoneReadResult { Read, NoCallTable, NotADatabase };
+
 // Runs the 6-column iPhone statement and, only when it fails before delivering a row
 // (a table without ZORIGINATED), the 5-column one, both with OnIphoneCallRow. Shows
-// nothing; rows appended before a failure stay, once.
-void ReadIphoneCallRows(CallLogConnection& connection);
+// nothing; rows appended before a failure stay, once, and count as Read.
+IphoneReadResult ReadIphoneCallRows(CallLogConnection& connection);
 
 // The Android cascade: the logs statement; when it fails before its first row the
 // calls statement; when that too fails before its first row, "打开错误2！" on owner,
