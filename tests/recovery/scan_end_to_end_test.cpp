@@ -238,9 +238,8 @@ TEST_F(ScanEndToEnd, AndroidTextsInTheDatabasesOwnEncoding)
 // logs.db keeps text messages (logtype 300) beside voice (100) and video calls (500,
 // two bytes on disk): deleted calls of both kinds come back, text messages never, live
 // or deleted. What a remnant of each row reads is what a live read of the same row
-// gives when it is a voice call. The 36 rows fit one page: a page split leaves partial
-// copies of cells behind, and one whose logtype bytes were overwritten can no longer be
-// told from a call.
+// gives when it is a voice call. The 36 rows fit one page, so no page split leaves
+// partial copies of cells behind (the next test has them).
 TEST_F(ScanEndToEnd, AndroidLogsDbWithVideoCallsAndTextMessages)
 {
     constexpr int kCalls = 36;
