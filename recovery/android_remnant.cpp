@@ -23,11 +23,11 @@ constexpr std::int64_t kTypeMissed = 3;
 // Distinct texts a decoder remembers, and the longest content it remembers by.
 constexpr std::size_t kRememberedTexts = 4096;
 constexpr std::int32_t kLongestRememberedContent = 64;
-// The logtypes a logs table gives its calls, as the phone's own call list selects them:
-// 100 a voice call, 500 a video call. Text messages (300) and the other kinds of log
-// share the table. SQLite stores 100 in one byte, so 500 is the only one that takes
-// two; a two-byte logtype with any other value is a text message, or the leftover copy
-// of a row whose last bytes a later cell wrote over.
+// The logtypes of the calls in a logs table, as the phone's own call list selects them:
+// 100 a voice call, 500 a video call. The table keeps other logs too (200 MMS, 300 SMS,
+// 800 internet calls), which that list does not show. SQLite stores 100 in one byte, so
+// 500 is the only one that takes two; a two-byte logtype with any other value is
+// another log, or the leftover copy of a row whose last bytes a later cell wrote over.
 constexpr std::int64_t kTwoByteCallLogtypes[] = {500};
 
 bool IsTwoByteCallLogtype(std::int64_t logtype)
