@@ -1,7 +1,10 @@
 // The Open command: choose a file, empty the table, remember the path, tell the phone by
 // the end of the name, read the calls and the call table's columns through SQLite on a
-// private copy of the file, refill the list, and close the database last.
+// private copy of the file, refill the list, say why an iPhone file gave no calls, and
+// close the database last.
 #include "app/peldmark_dlg.h"
+
+#include <string>
 
 #include "app/list_refill.h"
 #include "platform/crt.h"
@@ -16,6 +19,20 @@ namespace {
 const char* const kOpenFilter = "通讯录文件 (*.*)|*.*||";
 const char* const kNotACallLog = "你打开的不是通讯录文件";
 const char* const kRowsLeftOut = "通话记录超过100000条，只载入了前100000条。";
+
+// Why an iPhone file gave no calls; empty when it was read.
+std::string unreadIphoneFileText(IphoneReadResult result, const std::string& path)
+{
+    switch (result) {
+    case IphoneReadResult::NoCallTable:
+        return "文件 " + path + " 中没有本程序能读取的通话记录表。";
+    case IphoneReadResult::NotADatabase:
+        return "文件 " + path + " 不是 SQLite 数据库。";
+    case IphoneReadResult::Read:
+        break;
+    }
+    return std::string();
+}
 
 }  // namespace
 
@@ -50,8 +67,9 @@ void CPeldmarkDlg::OnOpenDatabase()
     CallLogConnection connection(OpenFilePath);
     if (!connection.IsOpen())
         return;
+    std::string unread;
     if (IsIphoneVariant(variant)) {
-        ReadIphoneCallRows(connection);
+        unread = unreadIphoneFileText(ReadIphoneCallRows(connection), OpenFilePath);
         CaptureColumnSchema(connection, variant);
         ShowIphoneRecords(*this);
     } else {
@@ -59,6 +77,8 @@ void CPeldmarkDlg::OnOpenDatabase()
         CaptureColumnSchema(connection, variant);
         ShowAndroidRecords(*this);
     }
+    if (!unread.empty())
+        MessageBox(unread.c_str());
     if (CallRecordTable.rowsLeftOut)
         MessageBox(kRowsLeftOut);
 }

@@ -1,6 +1,6 @@
 // The list refill after an open: the records of CallRecordTable, last read first, into
-// the main window's list, the count into the status line, and for Android files the
-// dialog's caption back on the main window.
+// the main window's list, the count into the status line, and the dialog's caption back
+// on the main window.
 #include "app/list_refill.h"
 
 #include <string>
@@ -48,22 +48,22 @@ void refillFromTable(CPeldmarkDlg& dialog, LocationRule locationShown)
         list.SetItemText(item, 5, record.number.c_str());
     }
     setStatusLine(dialog, "共成功导出：" + std::to_string(count) + " 条通话记录");
+    // A recovery on the file opened before wrote its count into the title; no row of
+    // this file is recovered yet.
+    if (CWnd* mainWindow = AfxGetMainWnd())
+        mainWindow->SetWindowText(kMainWindowCaption);
 }
 
 }  // namespace
 
 void ShowIphoneRecords(CPeldmarkDlg& dialog)
 {
-    // The title stays as it is: after a recovery on an earlier file it still gives
-    // that recovery's count.
     refillFromTable(dialog, iphoneLocationShown);
 }
 
 void ShowAndroidRecords(CPeldmarkDlg& dialog)
 {
     refillFromTable(dialog, androidLocationShown);
-    if (CWnd* mainWindow = AfxGetMainWnd())
-        mainWindow->SetWindowText(kMainWindowCaption);
 }
 
 void clearCallList(CPeldmarkDlg& dialog)

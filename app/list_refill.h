@@ -5,10 +5,10 @@
 class CPeldmarkDlg;
 
 // Both refills: list rows = records recordCount - 1 down to 0 (last read first),
-// firstRecoveredIndex = recordCount, status line "共成功导出：N 条通话记录".
-// The iPhone refill blanks a location that starts with "<<" and leaves the title as it
-// is; the Android refill shows the location as stored and restores the dialog's caption
-// on the application's main window.
+// firstRecoveredIndex = recordCount, status line "共成功导出：N 条通话记录", and the
+// dialog's caption back as the title of the application's main window. The iPhone
+// refill blanks a location that starts with "<<"; the Android refill shows the location
+// as stored.
 void ShowIphoneRecords(CPeldmarkDlg& dialog);
 void ShowAndroidRecords(CPeldmarkDlg& dialog);
 

@@ -132,7 +132,7 @@ int OnIphoneCallRow(void* /*context*/, int columnCount, char** values, char** /*
     record->callTime = IphoneCallTimeText(AtoiClamped32(value(kZDate)));
     record->duration = iphoneDurationText(value(kZDuration));
     record->location = Utf8ToAnsiString(value(kZLocation));
-    record->number = value(kZAddress);
+    record->number = Utf8ToAnsiString(value(kZAddress));
     CallRecordTable.CommitAppend();
     return 0;
 }
@@ -153,18 +153,22 @@ int OnAndroidCallRow(void* /*context*/, int columnCount, char** values, char** /
     record->callTime = androidCallTimeText(value(kDate));
     record->duration = std::string(value(kDuration)) + "秒";
     record->name = Utf8ToAnsiString(value(kName));
-    record->number = number;
+    record->number = Utf8ToAnsiString(number);
     record->location = Utf8ToAnsiString(value(kLocation));
     CallRecordTable.CommitAppend();
     return 0;
 }
 
-void ReadIphoneCallRows(CallLogConnection& connection)
+IphoneReadResult ReadIphoneCallRows(CallLogConnection& connection)
 {
+    int result = connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow);
     // The 5-column statement is for a table without ZORIGINATED.
-    if (failedBeforeFirstRow(connection.Exec(kIphoneRowsWithOriginated, OnIphoneCallRow),
-                             connection))
-        connection.Exec(kIphoneRows, OnIphoneCallRow);
+    if (failedBeforeFirstRow(result, connection))
+        result = connection.Exec(kIphoneRows, OnIphoneCallRow);
+    if (!failedBeforeFirstRow(result, connection))
+        return IphoneReadResult::Read;
+    return result == SQLITE_NOTADB ? IphoneReadResult::NotADatabase
+                                   : IphoneReadResult::NoCallTable;
 }
 
 void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner)

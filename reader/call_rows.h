@@ -15,10 +15,15 @@ extern const char* const kAndroidLogsRows;           // 7 columns, table logs
 extern const char* const kAndroidCallsRows;          // 6 columns, table calls
 extern const char* const kAndroidCallsRowsNoLocation; // 5 columns, table calls
 
+// What the iPhone statements made of a file: its calls read (none, for an empty
+// table); no call table they can read (no ZCALLRECORD, as in an iOS 7 call_history.db,
+// or one without their columns); no SQLite database at all.
+enum class IphoneReadResult { Read, NoCallTable, NotADatabase };
+
 // Runs the 6-column iPhone statement and, only when it fails before delivering a row
 // (a table without ZORIGINATED), the 5-column one, both with OnIphoneCallRow. Shows
-// nothing; rows appended before a failure stay, once.
-void ReadIphoneCallRows(CallLogConnection& connection);
+// nothing; rows appended before a failure stay, once, and count as Read.
+IphoneReadResult ReadIphoneCallRows(CallLogConnection& connection);
 
 // The Android cascade: the logs statement; when it fails before its first row the
 // calls statement; when that too fails before its first row, "打开错误2！" on owner,
@@ -39,6 +44,9 @@ void ReadAndroidCallRows(CallLogConnection& connection, CWnd& owner);
 //     [, logtype]]. Rows with logtype "300" (a text message) or number "-1" are left
 //     out. Time: V = LeadingInteger64(date); V >= 100,000,000,000 ms is converted,
 //     anything else (or a failed conversion) keeps the date text.
+//   The name, number and location texts (ZADDRESS is a blob of the number's bytes)
+//   arrive in UTF-8 and are kept in code page 936 through Utf8ToAnsiString, as recovery
+//   decodes the same columns, so that a live call and its remnant compare equal.
 int OnIphoneCallRow(void* context, int columnCount, char** values, char** columnNames);
 int OnAndroidCallRow(void* context, int columnCount, char** values, char** columnNames);
 

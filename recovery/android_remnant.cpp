@@ -2,6 +2,7 @@
 #include "recovery/android_remnant.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/ui/wnd.h"
@@ -22,8 +23,18 @@ constexpr std::int64_t kTypeMissed = 3;
 // Distinct texts a decoder remembers, and the longest content it remembers by.
 constexpr std::size_t kRememberedTexts = 4096;
 constexpr std::int32_t kLongestRememberedContent = 64;
-// The logtype of a text message kept in a logs table; the live reader leaves it out.
-constexpr std::int64_t kTextMessageLogtype = 300;
+// The logtypes of the calls in a logs table, as the phone's own call list selects them:
+// 100 a voice call, 500 a video call. The table keeps other logs too (200 MMS, 300 SMS,
+// 800 internet calls), which that list does not show. SQLite stores 100 in one byte, so
+// 500 is the only one that takes two; a two-byte logtype with any other value is
+// another log, or the leftover copy of a row whose last bytes a later cell wrote over.
+constexpr std::int64_t kTwoByteCallLogtypes[] = {500};
+
+bool IsTwoByteCallLogtype(std::int64_t logtype)
+{
+    return std::find(std::begin(kTwoByteCallLogtypes), std::end(kTwoByteCallLogtypes),
+                     logtype) != std::end(kTwoByteCallLogtypes);
+}
 
 bool AcceptsTypeColumn(std::int32_t serialType)
 {
@@ -154,14 +165,18 @@ bool AndroidContentCheck::Refuses(const RawBuffer& buffer, const CandidateHeader
 {
     for (std::int32_t k = 0; k < m_count; ++k) {
         const std::int32_t column = m_columns[k];
+        // A one-byte logtype is taken whatever its value.
+        if (header.serialTypes[column] != kSerialTypeInt16) {
+            continue;
+        }
         std::int64_t offset = header.contentStart;
         for (std::int32_t i = 0; i < column; ++i) {
             offset += header.contentSizes[i];
         }
         std::int64_t logtype = 0;
         const ContentView content = ContentAt(buffer, offset, header.contentSizes[column]);
-        if (ReadRecordInteger(header.serialTypes[column], content, logtype) &&
-            logtype == kTextMessageLogtype) {
+        if (!ReadRecordInteger(kSerialTypeInt16, content, logtype) ||
+            !IsTwoByteCallLogtype(logtype)) {
             return true;
         }
     }

@@ -6,7 +6,7 @@
 //   call.db     BIGINT  "date"     5 (six-byte integer) only
 //   others      INTEGER "date"     5 only
 //   logs.db     INTEGER "logtype"  1 and 2 (one- and two-byte integers), and by content
-//                                  not the value 300, which marks a text message
+//                                  a two-byte one only with a call's value (500)
 //   call.db     TEXT    any        13 and every odd type above (text, the empty one
 //                                  included); NULL refused
 //   others      TEXT    any        0 and every odd type above 13; the empty text refused
@@ -39,8 +39,9 @@ bool CheckAndroidColumn(CallLogVariant variant, const std::string& declaredType,
 void CompileAndroidRules(CallLogVariant variant, const ColumnSchemaFamily& schema,
                          ColumnRules& rules);
 
-// The rule of the table that reads content rather than serial types: the logs.db
-// "logtype" columns refuse the value 300. Found once per scan from the schema.
+// The rule of the table that reads content rather than serial types: a two-byte
+// logs.db "logtype" refuses every value but a call's. Found once per scan from the
+// schema.
 class AndroidContentCheck
 {
 public:

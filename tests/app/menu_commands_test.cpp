@@ -1,6 +1,6 @@
 // Recover, Export and the web pages as a user drives them: refusals before any open,
 // a recovery on an Android file (name boxes, result box, title, red rows) and again,
-// Export read back (BOM, header, order, quoting, "是" on recovered rows), a refused
+// the title after an open of the other phone's file that follows a recovery, Export read back (BOM, header, order, quoting, "是" on recovered rows), a refused
 // name followed by both commands, an unwritable target, a target that is the open
 // database or a companion of it, the two web addresses, and the time zone that Open and
 // Recover read when they start.
@@ -161,6 +161,29 @@ TEST_F(MenuCommandsTest, SecondRecoverFindsOnlyDuplicatesOfWhatTheFirstKept)
     EXPECT_EQ(title(), kCaption);
     EXPECT_EQ(rowCount(), 3);
     EXPECT_EQ(rowColour(2), 0x000000u);
+}
+
+// The title gives the count of a recovery on the open file only: an open of either
+// phone's file after a recovery on the other's takes the caption back.
+TEST_F(MenuCommandsTest, OpenAfterRecoveryOnTheOtherPhoneTakesCaptionBack)
+{
+    const std::string android = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(android, AndroidLayout::Calls40, callsWithTwoDeleted());
+    std::vector<fixtures::IphoneCall> iphoneCalls = fixtures::GeneratedIphoneCalls(8);
+    iphoneCalls[1].deleted = true;
+    iphoneCalls[5].deleted = true;
+    const std::string iphone = m_folder.File("CallHistory.storedata");
+    fixtures::BuildIphoneDatabase(iphone, fixtures::IphoneLayout::Ios9, iphoneCalls);
+
+    openThroughMenu(android);
+    for (const std::string& path : {android, iphone}) {
+        command(ID_RECOVER_DELETED);
+        ASSERT_GT(CallRecordTable.recordCount, CallRecordTable.firstRecoveredIndex) << path;
+        ASSERT_NE(title(), kCaption) << path;
+        openThroughMenu(path == android ? iphone : android);
+        EXPECT_EQ(title(), kCaption) << "after a recovery on " << path;
+        EXPECT_EQ(CallRecordTable.firstRecoveredIndex, rowCount());
+    }
 }
 
 // Open and Recover each read the zone as it is when they start (the tests run at UTC+8):

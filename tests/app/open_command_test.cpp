@@ -62,10 +62,9 @@ TEST_F(OpenCommandTest, AndroidRowsShownLastReadFirstWithCountAndCaption)
     EXPECT_EQ(fixtures::ReadFileBytes(path), before);
 }
 
-TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
+TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndTakeCaptionBack)
 {
-    const std::string recoveredTitle = "Orsane手机通话记录恢复软件 共成功恢复出：2 条通话记录";
-    m_dialog->SetWindowText(recoveredTitle.c_str());
+    m_dialog->SetWindowText("Orsane手机通话记录恢复软件 共成功恢复出：2 条通话记录");
     std::vector<IphoneCall> calls(3);
     const char* const locations[] = {u8"<<RecentsNumberLocationNotFound>>", u8"<上海", u8"<<"};
     for (int i = 0; i < 3; ++i) {
@@ -87,7 +86,7 @@ TEST_F(OpenCommandTest, IphoneRowsBlankLocationsFromDoubleAngleAndKeepTitle)
     EXPECT_EQ(row(2)[4], "");
     EXPECT_EQ(row(2)[5], "13800000000");
     EXPECT_EQ(statusLine(), "共成功导出：3 条通话记录");
-    EXPECT_EQ(title(), recoveredTitle);
+    EXPECT_EQ(title(), "Orsane手机通话记录恢复软件");
     EXPECT_EQ(ColumnSchema.iphone.count, 18);
     EXPECT_EQ(ColumnSchema.android.count, 7);
 }
@@ -178,6 +177,46 @@ TEST_F(OpenCommandTest, AndroidCascadeShowsItsMessagesWithApplicationCaption)
     EXPECT_EQ(statusLine(), "共成功导出：0 条通话记录");
 }
 
+// An iPhone-named file whose calls the iPhone statements cannot read says so, naming
+// the file, after the refill; an empty call table is no failure.
+TEST_F(OpenCommandTest, IphoneFileWithoutReadableCallTableSaysSo)
+{
+    const struct { const char* folder; const char* name; const char* sql; bool told; } cases[] = {
+        // iOS 7 and earlier: table call, no ZCALLRECORD.
+        {"ios7", "call_history.db",
+         "CREATE TABLE call (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT, "
+         "date INTEGER, duration INTEGER, flags INTEGER, id INTEGER, name TEXT);"
+         "INSERT INTO call (address, date, duration, flags, id) "
+         "VALUES ('10086', 1386316800, 35, 5, -1)", true},
+        {"nocolumns", "CallHistory.storedata", "CREATE TABLE ZCALLRECORD (Z_PK INTEGER PRIMARY KEY);"
+         "INSERT INTO ZCALLRECORD VALUES (1)", true},
+        {"emptyfile", "CallHistory.storedata", nullptr, true},
+        {"notable", "CallHistory.storedata", "CREATE TABLE Z_METADATA (Z_VERSION INTEGER)", true},
+        {"nocalls", "CallHistory.storedata",
+         "CREATE TABLE ZCALLRECORD (Z_PK INTEGER PRIMARY KEY, ZANSWERED INTEGER, ZDATE TIMESTAMP, "
+         "ZDURATION FLOAT, ZLOCATION VARCHAR, ZADDRESS BLOB)", false},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directories(m_folder.File(c.folder));
+        const std::string path = m_folder.File(c.folder) + "/" + c.name;
+        if (c.sql != nullptr) {
+            fixtures::Database(path).Exec(c.sql);
+        } else {
+            fixtures::WriteFileBytes(path, "");
+        }
+        m_modal.ui.messageBoxes.clear();
+        openThroughMenu(path);
+        const std::vector<std::string> told = {"文件 " + path + " 中没有本程序能读取的通话记录表。"};
+        EXPECT_EQ(messageTexts(), c.told ? told : std::vector<std::string>()) << c.folder;
+        EXPECT_EQ(rowCount(), 0) << c.folder;
+        EXPECT_EQ(statusLine(), "共成功导出：0 条通话记录") << c.folder;
+        for (const auto& box : m_modal.ui.messageBoxes) {
+            EXPECT_EQ(box.owner, m_dialog.get());
+            EXPECT_EQ(box.caption, AfxGetAppName());
+        }
+    }
+}
+
 // Bad input never crashes and is never written; what the user sees depends on where
 // the open stops.
 TEST_F(OpenCommandTest, BadInputsEndWithoutCrashOrWrite)
@@ -200,7 +239,8 @@ TEST_F(OpenCommandTest, BadInputsEndWithoutCrashOrWrite)
         {m_folder.File(chinese.ansi) + "/logs.db", chineseFolder + "/logs.db", {}, 3},
         {m_folder.File("empty/contacts2.db"), m_folder.File("empty/contacts2.db"),
          {"打开错误2！", "打开错误3！"}, 0},
-        {m_folder.File("notes/call_history.db"), m_folder.File("notes/call_history.db"), {}, 0},
+        {m_folder.File("notes/call_history.db"), m_folder.File("notes/call_history.db"),
+         {"文件 " + m_folder.File("notes/call_history.db") + " 不是 SQLite 数据库。"}, 0},
         {m_folder.File("dir/call.db"), "",
          {"无法读取文件 " + m_folder.File("dir/call.db") + "：这是一个文件夹，不是文件。"}, 0},
         {m_folder.File("missing/contacts2.db"), m_folder.File("missing/contacts2.db"),

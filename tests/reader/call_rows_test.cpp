@@ -68,9 +68,11 @@ TEST_F(CallRowsTest, AndroidTypeDurationNameAndLocation)
         EXPECT_EQ(TextsOf(Last()), RowTexts("张伟", c.callType, "2013-12-06 16:00:00",
                                             c.text, "广东深圳", "+8610086"));
     }
-    // Five columns (the statement without location): the location reads empty.
-    Row{{"2", "1386316800000", "1", u8"李", "1"}}.Deliver(OnAndroidCallRow);
-    EXPECT_EQ(TextsOf(Last()), RowTexts("李", "呼出电话", "2013-12-06 16:00:00", "1秒", "", "1"));
+    // Five columns (the statement without location): the location reads empty. A
+    // number beyond ASCII is converted like the name.
+    Row{{"2", "1386316800000", "1", u8"李", u8"点我028"}}.Deliver(OnAndroidCallRow);
+    EXPECT_EQ(TextsOf(Last()),
+              RowTexts("李", "呼出电话", "2013-12-06 16:00:00", "1秒", "", "点我028"));
 }
 
 TEST_F(CallRowsTest, AndroidRowsLeftOutOnlyForSmsAndWithheldNumber)
@@ -137,6 +139,8 @@ TEST_F(CallRowsTest, IphoneDurationLocationAndNumber)
     Row{{"1", "0", "1.0", u8"四川成都", nullptr, "0"}}.Deliver(OnIphoneCallRow);
     EXPECT_EQ(Last().location, "四川成都");
     EXPECT_EQ(Last().number, "");
+    Row{{"1", "0", "1.0", "", u8"点我028", "0"}}.Deliver(OnIphoneCallRow);
+    EXPECT_EQ(Last().number, "点我028");
 }
 
 TEST(LeadingIntegerTest, ReadsAsAtoiAndSaturates)

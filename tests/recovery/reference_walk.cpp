@@ -7,8 +7,9 @@
 //   candidate: a zero byte (column 0's NULL), then one varint per further column, none
 //     starting past the terminating zero byte, each serial type allowed by its column's
 //     rule; the content follows the header, each column's size from its serial type,
-//     and may end on the terminating zero byte but no further; in logs.db a logtype of
-//     300 (a text message) refuses it. A table without columns accepts nothing.
+//     and may end on the terminating zero byte but no further; in logs.db a two-byte
+//     logtype other than 500 (a video call) refuses it. A table without columns
+//     accepts nothing.
 #include "tests/recovery/reference_walk.h"
 
 #include <cctype>
@@ -181,16 +182,14 @@ bool Accepts(const Bytes& data, std::int64_t last, std::int64_t x, const std::ve
     if (x + length - 1 > last + 1) {
         return false;
     }
-    // A logtype of 300, in a column's content that lies wholly in the buffer.
+    // A two-byte logtype must read 500 from content that lies wholly in the buffer
+    // (reserved serial types of size -1 before or after it can move it out).
     std::int64_t offset = cursor;
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const std::int64_t size = sizes[i];
-        if (rules[i] == Rule::Logtype && offset >= 0 && size > 0 && offset + size <= last + 1) {
-            std::int64_t value = static_cast<signed char>(data[offset]);
-            for (std::int64_t b = 1; b < size; ++b) {
-                value = value * 256 + data[offset + b];
-            }
-            if (value == 300) {
+        if (rules[i] == Rule::Logtype && size == 2) {
+            if (offset < 0 || offset + size > last + 1 ||
+                static_cast<signed char>(data[offset]) * 256 + data[offset + 1] != 500) {
                 return false;
             }
         }

@@ -238,9 +238,8 @@ TEST_F(ScanEndToEnd, AndroidTextsInTheDatabasesOwnEncoding)
 // logs.db keeps text messages (logtype 300) beside voice (100) and video calls (500,
 // two bytes on disk): deleted calls of both kinds come back, text messages never, live
 // or deleted. What a remnant of each row reads is what a live read of the same row
-// gives when it is a voice call. The 36 rows fit one page: a page split leaves partial
-// copies of cells behind, and one whose logtype bytes were overwritten can no longer be
-// told from a call.
+// gives when it is a voice call. The 36 rows fit one page, so no page split leaves
+// partial copies of cells behind (the next test has them).
 TEST_F(ScanEndToEnd, AndroidLogsDbWithVideoCallsAndTextMessages)
 {
     constexpr int kCalls = 36;
@@ -280,6 +279,59 @@ TEST_F(ScanEndToEnd, AndroidLogsDbWithVideoCallsAndTextMessages)
     }
     EXPECT_EQ(deletedMessages, 3);
     EXPECT_EQ(deletedVideoCalls, 3);
+}
+
+// A leftover copy of a text message keeps its record header, the two-byte logtype
+// included, when a later cell writes over its last bytes: in this layout the logtype's,
+// right after normalized_number, since the columns after it take no content. Such a
+// copy is no call, whatever those bytes now read; deleted video calls beside it come
+// back. 40 rows fill several pages, so page splits leave copies of cells too.
+TEST_F(ScanEndToEnd, LogsDbMessageCopiesWithOverwrittenLogtypeAreNoCalls)
+{
+    std::vector<fixtures::AndroidCall> calls = fixtures::GeneratedAndroidCalls(40);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        calls[i].logtype = i % 2 == 0 ? 300 : 500;
+        calls[i].deleted = i % 4 < 2;
+    }
+    fixtures::TempDir dir;
+    const std::string path = dir.File("logs.db");
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::VendorLogs, calls);
+    std::string file = fixtures::ReadFileBytes(path);
+    const std::string overwrite[] = {std::string("\x2D\x00", 2), "\x7F\xFF", "\x01\x2D"};
+    std::set<std::string> messages;
+    std::set<std::string> deletedVideoCalls;
+    int overwritten = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const std::string& number = calls[i].number.bytes();
+        if (calls[i].logtype.integer() == 500) {
+            if (calls[i].deleted) {
+                deletedVideoCalls.insert(number);
+            }
+            continue;
+        }
+        messages.insert(number);
+        // Every copy of a deleted message: the remnant of its cell and those a page
+        // split left behind.
+        const std::string tail = "+86" + number + "\x01\x2C";
+        for (std::size_t at = file.find(tail); calls[i].deleted && at != std::string::npos;
+             at = file.find(tail, at + 1)) {
+            file.replace(at + tail.size() - 2, 2, overwrite[overwritten++ % 3]);
+        }
+    }
+    ASSERT_GE(overwritten, 10);
+    fixtures::WriteFileBytes(path, file);
+
+    LoadLive(path);
+    ASSERT_EQ(CallRecordTable.recordCount, 10);   // the live video calls
+    Recover(path);
+    std::set<std::string> appended;
+    for (const Texts& t : Appended()) {
+        appended.insert(std::get<5>(t));
+    }
+    for (const std::string& number : messages) {
+        EXPECT_EQ(appended.count(number), 0u) << "text message " << number;
+    }
+    EXPECT_EQ(appended, deletedVideoCalls);
 }
 
 // Row ids from 1, as on a new phone: a freed cell whose payload size, row id and header
@@ -440,6 +492,42 @@ TEST_F(ScanEndToEnd, IphoneLayouts)
                       false);
         modal.ui.messageBoxes.clear();
     }
+}
+
+// Numbers are mostly ASCII, but a phone keeps whatever was dialled or saved, in UTF-8:
+// the live row shows it in code page 936, as its remnant decodes, so the live call is
+// not listed again (CheckRecovery) and a deleted one comes back with its number.
+TEST_F(ScanEndToEnd, NumbersBeyondAsciiReadAsTheirRemnants)
+{
+    const auto numberOf = [](std::size_t i) {
+        return i == 0 ? std::string(u8"点我028") : u8"点我" + std::to_string(i);
+    };
+    const auto liveShows = [](const char* number) {
+        const CallRecord* live = CallRecordTable.records;
+        return std::any_of(live, live + CallRecordTable.firstRecoveredIndex,
+                           [&](const CallRecord& r) { return r.number == number; });
+    };
+    std::vector<fixtures::AndroidCall> androidCalls = fixtures::GeneratedAndroidCalls(40);
+    for (std::size_t i = 0; i < androidCalls.size(); i += 3) {
+        androidCalls[i].number = numberOf(i);
+    }
+    CheckRecovery("contacts2.db", androidCalls,
+                  [](const std::string& path, const std::vector<fixtures::AndroidCall>& c) {
+                      fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, c);
+                  },
+                  true);
+    EXPECT_TRUE(liveShows("点我028"));
+
+    std::vector<fixtures::IphoneCall> iphoneCalls = fixtures::GeneratedIphoneCalls(40);
+    for (std::size_t i = 0; i < iphoneCalls.size(); i += 3) {
+        iphoneCalls[i].address = fixtures::SqlValue::Blob(numberOf(i));
+    }
+    CheckRecovery("CallHistory.storedata", iphoneCalls,
+                  [](const std::string& path, const std::vector<fixtures::IphoneCall>& c) {
+                      fixtures::BuildIphoneDatabase(path, fixtures::IphoneLayout::Ios9, c);
+                  },
+                  false);
+    EXPECT_TRUE(liveShows("点我028"));
 }
 
 TEST_F(ScanEndToEnd, MissingFileRaisesAndChangesNothing)

@@ -289,8 +289,9 @@ TEST_F(ScannerWalk, FamilyWithoutColumnsAcceptsNothing)
     }
 }
 
-// logs.db "logtype": one- and two-byte integers, but not the value 300 (a text message),
-// and the count pass, the list and the fill pass agree candidate by candidate.
+// logs.db "logtype": a one-byte integer of any value, a two-byte one only for a video
+// call (500), and the count pass, the list and the fill pass agree candidate by
+// candidate.
 TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
 {
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"logtype", "INTEGER"},
@@ -300,8 +301,11 @@ TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
         {{0x02, 0x01, 0xF4}, true},          // 500, a video call
         {{0x02, 0x01, 0x2C}, false},         // 300, a text message
         {{0x01, 0x2C}, true},                // 44: 300's low byte alone
-        {{0x02, 0x01, 0x2D}, true},          // 301
-        {{0x02, 0xFE, 0xD4}, true},          // -300
+        {{0x01, 0xF4}, true},                // -12: 500's low byte alone
+        {{0x02, 0x2D, 0x00}, false},         // a message copy whose last bytes were written over
+        {{0x02, 0x00, 0x64}, false},         // 100, which SQLite keeps in one byte
+        {{0x02, 0x01, 0xF5}, false},         // 501
+        {{0x02, 0xFE, 0x0C}, false},         // -500
         {{0x03, 0x00, 0x01, 0x2C}, false},   // three bytes: refused by serial type
         {{0x09}, false},
         {{0x00}, false},
@@ -311,7 +315,7 @@ TEST_F(ScannerWalk, LogtypeRuleInBothPasses)
     std::vector<std::int64_t> expected;
     std::vector<std::string> expectedNumbers;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        const std::int64_t at = 520 + 40 * static_cast<std::int64_t>(i);
+        const std::int64_t at = 520 + 30 * static_cast<std::int64_t>(i);
         const std::vector<unsigned char>& logtype = cases[i].logtype;
         const char number = static_cast<char>('A' + i);
         std::vector<unsigned char> bytes = {0x00, logtype[0], 0x0F};
