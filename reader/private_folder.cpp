@@ -291,17 +291,15 @@ bool processStartTime(pid_t pid, unsigned long long& startTime)
     return end != stat.c_str() + at + 1;
 }
 
-// This process's record. Without /proc it holds the id alone, a record the start-up
-// clean-up never takes for one of a process that ended.
-const std::string& ownRecord()
+// This process's record; read for each folder, as a child made by fork has an id of its
+// own. Without /proc it holds the id alone, a record the start-up clean-up never takes
+// for one of a process that ended.
+std::string ownRecord()
 {
-    static const std::string record = [] {
-        unsigned long long startTime = 0;
-        if (!processStartTime(::getpid(), startTime))
-            return std::to_string(::getpid()) + "\n";
-        return std::to_string(::getpid()) + " " + std::to_string(startTime) + "\n";
-    }();
-    return record;
+    unsigned long long startTime = 0;
+    if (!processStartTime(::getpid(), startTime))
+        return std::to_string(::getpid()) + "\n";
+    return std::to_string(::getpid()) + " " + std::to_string(startTime) + "\n";
 }
 
 // A whole decimal number from `text` at `at`, up to `stop`; false when there is none.
@@ -371,7 +369,7 @@ PrivateFolder::PrivateFolder(const std::string& parent, const std::string& evide
 {
     static const bool installed = (installSignalHandlers(), true);
     (void)installed;
-    const std::string& record = ownRecord();
+    const std::string record = ownRecord();
     const TerminationSignalsBlocked blocked;
     m_slot = claimSlot();
     const auto fail = [&](int error) {
