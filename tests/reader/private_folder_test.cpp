@@ -112,6 +112,8 @@ TEST(PrivateFolderTest, StartUpCleanUpRemovesOnlyFoldersOfEndedProcesses)
 {
     const fixtures::TempDir dir;
     const std::string parent = dir.Path();
+    // Made first: a child made by fork afterwards records its own id, not this one's.
+    const PrivateFolder live(parent, "contacts2.db");
     std::string deadFolder;
     const pid_t child = StartChild(
         [&] {
@@ -125,7 +127,6 @@ TEST(PrivateFolderTest, StartUpCleanUpRemovesOnlyFoldersOfEndedProcesses)
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     const std::string deadRecord = fixtures::ReadFileBytes(deadFolder + "/owner");
-    const PrivateFolder live(parent, "contacts2.db");
 
     WriteRecord(parent + "/peldmark-Reused", std::to_string(getpid()) + " 1\n");
     WriteRecord(parent + "/peldmark-bench-scan", deadRecord);
