@@ -6,9 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -23,12 +20,6 @@ const char* const kCopyName = "database";
 const char* const kCompanionSuffixes[] = {"-wal", "-journal"};
 constexpr mode_t kPrivateFileMode = 0600;
 constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
-
-std::string temporaryParent()
-{
-    const char* tmpdir = std::getenv("TMPDIR");
-    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-}
 
 // Opens an evidence file for reading. False when it does not exist and may be absent;
 // any other failure is raised, naming the file.
@@ -104,24 +95,8 @@ std::string CPrivateCopyException::ErrorText() const
            ReasonText();
 }
 
-PrivateFolder::PrivateFolder(const std::string& parent, const std::string& evidencePath)
-    : m_parent(parent)
-{
-    std::string pattern = parent + "/peldmark-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr)
-        throw CPrivateCopyException(errno, evidencePath, Utf8ToAnsiString(parent.c_str()));
-    m_path = std::move(pattern);
-}
-
-PrivateFolder::~PrivateFolder()
-{
-    // Nothing is left to tell the user at this point: the command is ending.
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 PrivateDatabaseCopy::PrivateDatabaseCopy(const std::string& ansiPath)
-    : m_folder(temporaryParent(), ansiPath), m_databasePath(m_folder.Path() + "/" + kCopyName)
+    : m_folder(TemporaryParent(), ansiPath), m_databasePath(m_folder.Path() + "/" + kCopyName)
 {
     const std::string folderAnsi = Utf8ToAnsiString(m_folder.Parent().c_str());
     CFile database;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "reader/private_folder.h"
 
 // A copy that failed on the temporary side: the folder could not be made there, or a
 // file could not be written into it (no space). Names the evidence file being copied
@@ -19,25 +20,6 @@ public:
     std::string ErrorText() const override;
 
     std::string m_strFolder;
-};
-
-// A folder made for one copy with mkdtemp (mode 0700) under `parent`, a path as the file
-// system spells it; removed with all it holds on destruction. Raises
-// CPrivateCopyException, naming `evidencePath`, when it cannot be made.
-class PrivateFolder
-{
-public:
-    PrivateFolder(const std::string& parent, const std::string& evidencePath);
-    ~PrivateFolder();
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    const std::string& Parent() const { return m_parent; }
-
-private:
-    std::string m_parent;
-    std::string m_path;
 };
 
 class PrivateDatabaseCopy
