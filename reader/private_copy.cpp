@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -137,9 +136,10 @@ bool copyCompanion(const std::string& stemAnsi, const char* suffix,
 //   -16              4   n
 //   -12              4   checksum of the name
 //   -8               8   the journal magic below
-// SQLite takes the name when the magic is there and 0 < n <= size - 16. The record is
-// cut off at its first byte (at -(16 + n) when the journal is too short to hold the
-// page number); the journal is otherwise left as it is.
+// SQLite follows the name only when the magic is there and 0 < n <= size - 16 (and,
+// besides, the checksum matches and n is below its path limit). The record is cut off
+// whenever the magic and n frame it, at its first byte (at -(16 + n) when the journal
+// is too short to hold the page number); the journal is otherwise left as it is.
 const unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
 constexpr off_t kSuperRecordTailBytes = 16;
 constexpr off_t kSuperRecordPageNumberBytes = 4;
@@ -168,9 +168,9 @@ void dropSuperJournalRecord(const std::string& journalCopy, const std::string& s
     unsigned char tail[kSuperRecordTailBytes];
     int error = fd < 0 || fstat(fd, &info) != 0 ? errno : 0;
     if (error == 0 && info.st_size >= kSuperRecordTailBytes) {
-        if (pread(fd, tail, sizeof tail, info.st_size - kSuperRecordTailBytes) !=
-            static_cast<ssize_t>(sizeof tail))
-            error = errno != 0 ? errno : EIO;
+        const ssize_t got = pread(fd, tail, sizeof tail, info.st_size - kSuperRecordTailBytes);
+        if (got != static_cast<ssize_t>(sizeof tail))
+            error = got < 0 ? errno : EIO;
         const off_t end = error == 0 ? endBeforeSuperRecord(tail, info.st_size) : info.st_size;
         if (end != info.st_size && ftruncate(fd, end) != 0)
             error = errno;

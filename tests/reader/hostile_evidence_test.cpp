@@ -77,21 +77,14 @@ protected:
     void SetUp() override { CallRecordTable.Reset(); }
     void TearDown() override { CallRecordTable.Reset(); }
 
-    // A contacts2.db at `path` as a phone leaves it when it stopped inside a
-    // transaction that rewrote every call: the changed pages in the file, the pages as
-    // they were in its -journal.
+    // A contacts2.db of 150 calls at `path` with the hot journal of an unfinished
+    // transaction beside it.
     void buildHotJournal(const std::string& path)
     {
         const std::string original = m_dir.File("original-contacts2.db");
         fixtures::BuildAndroidDatabase(original, AndroidLayout::Calls40,
                                        fixtures::GeneratedAndroidCalls(150));
-        fixtures::Database db(original);
-        // A small cache makes SQLite write changed pages to the file before the end.
-        db.Exec("PRAGMA cache_size=10; BEGIN; UPDATE calls SET number = '139' || number, "
-                "name = '" + std::string(300, 'x') + "'");
-        for (const char* suffix : {"", "-journal"})
-            fixtures::WriteFileBytes(path + suffix, fixtures::ReadFileBytes(original + suffix));
-        db.Exec("ROLLBACK");
+        fixtures::CopyInsideUnfinishedUpdate(original, path);
     }
     // The rows of `path` as the reader gives them, read with TMPDIR at m_tmp; the
     // temporary folder must be empty again afterwards.
@@ -273,6 +266,7 @@ public:
     {
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
         m_mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        m_error = m_mounted ? 0 : errno;
     }
     ~ScopedTmpfs()
     {
@@ -280,10 +274,12 @@ public:
             umount2(m_folder.c_str(), MNT_DETACH);
     }
     bool Mounted() const { return m_mounted; }
+    int Error() const { return m_error; }   // errno of a refused mount
 
 private:
     std::string m_folder;
     bool m_mounted = false;
+    int m_error = 0;
 };
 
 std::uintmax_t wholePages(std::uintmax_t bytes)
@@ -311,7 +307,7 @@ TEST_F(HostileEvidenceTest, WalDatabaseReadsWithRoomForTheCopyAlone)
                                        wholePages(std::filesystem::file_size(path + "-wal")) +
                                        kRoomLeftBytes);
     if (!tmpfs.Mounted())
-        GTEST_SKIP() << "mounting a tmpfs needs root: " << std::strerror(errno);
+        GTEST_SKIP() << "mounting a tmpfs needs root: " << std::strerror(tmpfs.Error());
     const fixtures::ScopedTmpdir tmpdir(small);
     ASSERT_TRUE(ReadCallLog(path, m_owner));
     EXPECT_TRUE(TableRows() == everyCall);
