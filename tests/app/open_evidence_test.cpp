@@ -169,17 +169,9 @@ TEST_F(OpenEvidenceTest, HotJournalIsRolledBackAsThePhoneWouldSeeIt)
     std::set<std::string> numbers;
     for (const AndroidCall& call : calls)
         numbers.insert(call.number.bytes());
-    {
-        const std::string original = m_folder.File("contacts2.db");
-        fixtures::BuildAndroidDatabase(original, AndroidLayout::Calls40, calls);
-        fixtures::Database db(original);
-        // A small cache makes SQLite write changed pages to the file before the end.
-        db.Exec("PRAGMA cache_size=10; BEGIN; UPDATE calls SET number = '139' || number, "
-                "name = '" + std::string(300, 'x') + "'");
-        for (const char* suffix : {"", "-journal"})
-            fixtures::WriteFileBytes(path + suffix, fixtures::ReadFileBytes(original + suffix));
-        db.Exec("ROLLBACK");
-    }
+    const std::string original = m_folder.File("contacts2.db");
+    fixtures::BuildAndroidDatabase(original, AndroidLayout::Calls40, calls);
+    fixtures::CopyInsideUnfinishedUpdate(original, path);
     ASSERT_NE(fixtures::ReadFileBytes(path).find("139" + *numbers.begin()), std::string::npos)
         << "the transaction's pages must have reached the database file";
     const std::vector<FileState> before = FolderState(m_evidence);

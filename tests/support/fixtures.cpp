@@ -129,6 +129,17 @@ void Database::Close(bool keepWal)
     m_db = nullptr;
 }
 
+void CopyInsideUnfinishedUpdate(const std::string& builtPath, const std::string& utf8Path)
+{
+    Database db(builtPath);
+    // A small cache makes SQLite write changed pages to the file before the end.
+    db.Exec("PRAGMA cache_size=10; BEGIN; UPDATE calls SET number = '139' || number, "
+            "name = '" + std::string(300, 'x') + "'");
+    for (const char* suffix : {"", "-journal"})
+        WriteFileBytes(utf8Path + suffix, ReadFileBytes(builtPath + suffix));
+    db.Exec("ROLLBACK");
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "peldmark-XXXXXX").string();

@@ -169,6 +169,12 @@ void BuildContactsWithoutCalls(const std::string& utf8Path, int contacts,
 std::vector<AndroidCall> GeneratedAndroidCalls(int count);
 std::vector<IphoneCall> GeneratedIphoneCalls(int count);
 
+// Writes to utf8Path the Android database at builtPath (a calls table) as a phone leaves
+// it when it stopped inside a transaction that rewrote every call ('139' before each
+// number, a name of 300 'x'): the pages it changed in the file, the pages as they were
+// in the -journal beside it. The database at builtPath is rolled back to what it was.
+void CopyInsideUnfinishedUpdate(const std::string& builtPath, const std::string& utf8Path);
+
 // ---------------------------------------------------------------------------------
 // Files.
 
