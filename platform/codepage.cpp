@@ -38,7 +38,6 @@ constexpr std::size_t kIconvChunkBytes = 1024;
 bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool isLeadByte936(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 bool isTrailByte936(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 // Counts every unit and stores those that fit. Capacity 0 is the sizing call.
@@ -209,7 +208,7 @@ void wideToUtf8(const WCHAR* p, const WCHAR* end, Sink<char>& sink)
 // Bytes of the bad 936 sequence at p that one '?' replaces (see the banner).
 std::size_t badSequenceLength936(const unsigned char* p, std::size_t left)
 {
-    return left >= 2 && isLeadByte936(p[0]) && isTrailByte936(p[1]) ? 2 : 1;
+    return left >= 2 && IsDBCSLeadByte(p[0]) && isTrailByte936(p[1]) ? 2 : 1;
 }
 
 // Units of the UTF-16 sequence at p that 936 cannot hold: a whole pair, else one unit.
@@ -300,7 +299,7 @@ std::string ansiDefaultChar(const char* given)
 {
     if (given == nullptr || given[0] == '\0')
         return std::string(1, kAnsiDefaultChar);
-    const bool doubleByte = isLeadByte936(static_cast<unsigned char>(given[0])) && given[1] != '\0';
+    const bool doubleByte = IsDBCSLeadByte(static_cast<unsigned char>(given[0])) && given[1] != '\0';
     return std::string(given, doubleByte ? 2 : 1);
 }
 
@@ -345,4 +344,20 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
     else if (!wideToAnsi(src, src + length, sink, ansiDefaultChar(defaultChar), usedDefault))
         return 0;
     return sink.result();
+}
+
+std::string AnsiToUtf8(const std::string& ansi)
+{
+    const std::size_t length = std::strlen(ansi.c_str());
+    if (length == 0 || length > INT_MAX)
+        return {};
+    const int ansiLength = static_cast<int>(length);
+    std::u16string wide(MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), ansiLength, nullptr, 0), u'\0');
+    const int wideLength = static_cast<int>(wide.size());
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), ansiLength, wide.data(), wideLength);
+    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0,
+                                         nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(),
+                        static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
 }
