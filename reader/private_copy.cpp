@@ -35,8 +35,7 @@ std::string temporaryParent()
 bool openSource(CFile& file, const std::string& ansiPath, bool mayBeAbsent)
 {
     CFileException error;
-    if (file.Open(ansiPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary,
-                  &error))
+    if (file.Open(ansiPath.c_str(), CFile::modeRead, &error))
         return true;
     if (mayBeAbsent && error.m_cause == CFileException::fileNotFound)
         return false;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr UINT kRawReadFlags = CFile::modeRead | CFile::shareExclusive | CFile::typeBinary;
+constexpr UINT kRawReadFlags = CFile::modeRead;
 
 class CFileTest : public ::testing::Test
 {
