@@ -94,11 +94,20 @@ TEST_F(CFileTest, WhatIsNotARegularFileIsRefusedAtOnce)
     }
 }
 
-TEST_F(CFileTest, UnreadableFileIsRefused)
+// A file of another user: read as its mode allows, though the kernel refuses that user
+// the open that keeps the access time (O_NOATIME); refused when its mode says so.
+TEST_F(CFileTest, FileOfAnotherUserIsReadOrRefusedByItsMode)
 {
+    const std::string readable = writeFile("logs.db", "xyz");
     const std::string path = writeFile("call.db", "x");
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     ASSERT_EQ(chmod(m_dir.c_str(), 0755), 0);
+    EXPECT_TRUE(fixtures::RunUnprivileged([&readable] {
+        CFile file;
+        char buffer[4] = {};
+        return file.Open(readable.c_str(), kRawReadFlags) && file.GetLength() == 3 &&
+               file.Read(buffer, sizeof buffer) == 3 && std::string(buffer) == "xyz";
+    }));
     EXPECT_TRUE(fixtures::RunUnprivileged([&path] {
         CFile file;
         return !file.Open(path.c_str(), kRawReadFlags) &&
