@@ -34,8 +34,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLeng
 //   codePage  CP_ACP (936) or CP_UTF8; flags 0.
 //   src/srcLength  UTF-16 input and its length in code units; -1 means NUL-terminated.
 //   dst/dstLength  output in bytes; dstLength 0 is the sizing call.
-//   defaultChar/usedDefault  must be null for CP_UTF8; for CP_ACP a null defaultChar
-//             means '?', and *usedDefault (when given) tells whether it was used.
+//   defaultChar must be null (the default character is '?'); usedDefault must be null
+//             for CP_UTF8, and for CP_ACP (when given) tells whether '?' was used.
 //   A character that code page 936 lacks becomes '?'; an unpaired surrogate becomes
 //   U+FFFD in UTF-8 and '?' in 936. Returns bytes written (or needed); 0 on failure.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLength,

@@ -74,23 +74,6 @@ int openRegularFile(const std::string& utf8Path)
 
 }  // namespace
 
-BOOL CException::GetErrorMessage(char* buffer, UINT maxLength) const
-{
-    if (buffer == nullptr || maxLength == 0)
-        return FALSE;
-    const std::string text = ErrorText();
-    std::size_t length = text.size() < maxLength ? text.size() : maxLength - 1;
-    // Never end on half a double-byte character: count lead bytes up to the cut.
-    std::size_t i = 0;
-    while (i < length)
-        i += IsDBCSLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i > length)
-        length -= 1;
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-    return TRUE;
-}
-
 std::string CMemoryException::ErrorText() const
 {
     return "内存不足，无法完成此操作。";

@@ -8,16 +8,12 @@
 #include "platform/windows_types.h"
 
 // Base of the framework's exceptions. Thrown by pointer-free value here (catch by
-// reference); GetErrorMessage gives the text the standard error box shows, in code
-// page 936.
+// reference); ErrorText gives the text the standard error box shows.
 class CException
 {
 public:
     virtual ~CException() = default;
-    // Writes at most maxLength - 1 bytes of the message and a terminator into buffer.
-    // Returns TRUE when a message exists.
-    virtual BOOL GetErrorMessage(char* buffer, UINT maxLength) const;
-    // The whole message as a string (code page 936).
+    // The whole message (code page 936).
     virtual std::string ErrorText() const = 0;
 };
 

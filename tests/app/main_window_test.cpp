@@ -80,7 +80,6 @@ TEST(ApplicationStartUp, RunsMainWindowModallyAsMainWindowAndReturnsFalse)
         EXPECT_EQ(mainWindowSeen, &dialog);
         dialog.SendMessage(WM_COMMAND, IDCANCEL);
     };
-    EXPECT_EQ(theApp.m_dwRestartManagerSupportFlags, AFX_RESTART_MANAGER_SUPPORT_RESTART);
     EXPECT_EQ(theApp.InitInstance(), FALSE);
     EXPECT_EQ(modal.ui.modalDialogs, std::vector<UINT>{IDD_PELDMARK_DIALOG});
     EXPECT_NE(mainWindowSeen, nullptr);

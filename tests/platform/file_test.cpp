@@ -143,17 +143,4 @@ TEST(CFileClosed, NeverOpenedRaisesInvalidFile)
     EXPECT_EQ(e.ErrorText(), "文件操作失败：文件没有打开。");
 }
 
-TEST(CExceptionText, GetErrorMessageCutsWholeCharacters)
-{
-    const CMemoryException e;
-    const std::string text = e.ErrorText();
-    char buffer[64];
-    EXPECT_TRUE(e.GetErrorMessage(buffer, sizeof buffer));
-    EXPECT_EQ(std::string(buffer), text);
-    EXPECT_TRUE(e.GetErrorMessage(buffer, 4));   // room for 3 bytes: one whole character
-    EXPECT_EQ(std::string(buffer), text.substr(0, 2));
-    EXPECT_FALSE(e.GetErrorMessage(buffer, 0));
-    EXPECT_NE(CInvalidArgException().ErrorText(), text);
-}
-
 }  // namespace
