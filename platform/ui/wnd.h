@@ -241,11 +241,8 @@ class CMenu
 {
 public:
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr);
-    int GetMenuItemCount() const;
-    UINT GetMenuItemID(int position) const;       // 0 for a separator, -1 for a popup
-    std::string GetMenuString(int position) const;
-    CMenu* GetSubMenu(int position);
 
+    // The items in order: a separator has id 0 and no text, a popup id -1.
     struct Item { UINT flags; UINT id; std::string text; std::unique_ptr<CMenu> popup; };
     std::vector<Item> m_items;
 };
