@@ -106,6 +106,16 @@ protected:
             rows.push_back(row(i));
         return rows;
     }
+    // A contacts2.db in WAL mode whose last call lives only in its -wal; returns its path.
+    std::string walEvidence()
+    {
+        const std::string path = m_evidence + "/contacts2.db";
+        fixtures::BuildOptions options;
+        options.wal = true;
+        options.rowsOnlyInWal = 1;
+        fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, callsWithTwoDeleted(), options);
+        return path;
+    }
     // Numbers of the rows drawn red, those Recover appended.
     std::set<std::string> recoveredNumbers()
     {
@@ -138,11 +148,7 @@ protected:
 // included, Recover finds the deleted ones, and neither leaves a trace on the evidence.
 TEST_F(OpenEvidenceTest, WalEvidenceListedInFullAndLeftAsItWas)
 {
-    const std::string path = m_evidence + "/contacts2.db";
-    fixtures::BuildOptions options;
-    options.wal = true;
-    options.rowsOnlyInWal = 1;
-    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, callsWithTwoDeleted(), options);
+    const std::string path = walEvidence();
     const std::vector<FileState> before = FolderState(m_evidence);
     ASSERT_EQ(before.size(), 2u);   // the database and its -wal
 
@@ -322,11 +328,7 @@ std::vector<std::int64_t> AccessTimes(const std::vector<std::string>& paths)
 // a file whose access time is older than its modification time would set it.
 TEST_F(OpenEvidenceTest, AccessTimeOfTheEvidenceKeptByOpenRecoverAndExport)
 {
-    const std::string path = m_evidence + "/contacts2.db";
-    fixtures::BuildOptions options;
-    options.wal = true;
-    options.rowsOnlyInWal = 1;
-    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, callsWithTwoDeleted(), options);
+    const std::string path = walEvidence();
     const std::vector<std::string> files{path, path + "-wal"};
     const struct timespec times[2] = {{kNewYear2020Ms / 1000, 0}, {0, UTIME_OMIT}};
     for (const std::string& file : files)
