@@ -10,8 +10,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/codepage.h"
+#include "platform/crt.h"
 #include "platform/file.h"
-#include "reader/text_conversions.h"
 
 namespace fs = std::filesystem;
 
@@ -56,11 +57,10 @@ std::vector<fs::path> namesAlongLinks(const fs::path& path)
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
             return false;
     return true;
 }
@@ -82,15 +82,6 @@ bool sameFileOrName(const fs::path& a, const fs::path& b)
 }
 
 }  // namespace
-
-std::string ansiToUtf8String(const std::string& ansi)
-{
-    if (ansi.empty())
-        return {};
-    WideBuffer wide(AnsiToWide(ansi.c_str()));
-    NarrowBuffer utf8(WideToUtf8(wide.get()));
-    return utf8.get();
-}
 
 std::string csvField(const std::string& text)
 {
@@ -122,7 +113,7 @@ std::string csvDocument(const std::vector<std::vector<std::string>>& lines)
 
 std::string writeFileReplacing(const std::string& ansiPath, const std::string& content)
 {
-    const std::string target = ansiToUtf8String(ansiPath);
+    const std::string target = AnsiToUtf8(ansiPath);
     if (target.empty())
         return reasonFromErrno(ENOENT);
     // Unless committed, the temporary file goes with the object: a failure leaves nothing.
@@ -141,8 +132,8 @@ bool isOpenDatabaseOrCompanion(const std::string& ansiTarget, const std::string&
 {
     if (ansiOpenPath.empty())
         return false;
-    const std::vector<fs::path> databases = namesAlongLinks(ansiToUtf8String(ansiOpenPath));
-    for (const fs::path& written : namesAlongLinks(ansiToUtf8String(ansiTarget))) {
+    const std::vector<fs::path> databases = namesAlongLinks(AnsiToUtf8(ansiOpenPath));
+    for (const fs::path& written : namesAlongLinks(AnsiToUtf8(ansiTarget))) {
         for (const fs::path& database : databases) {
             for (const char* suffix : kDatabaseFileSuffixes) {
                 if (sameFileOrName(written, database.string() + suffix))

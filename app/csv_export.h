@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-// A code page 936 text as UTF-8 (through UTF-16, as every conversion of the program).
-std::string ansiToUtf8String(const std::string& ansi);
-
 // One field as RFC 4180 writes it: unchanged, or wrapped in double quotes with every
 // quote doubled when it holds a comma, a double quote, a CR or an LF.
 std::string csvField(const std::string& text);

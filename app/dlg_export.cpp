@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/csv_export.h"
+#include "platform/codepage.h"
 #include "reader/call_record.h"
 
 namespace {
@@ -27,8 +28,8 @@ std::vector<std::string> headerLine()
 {
     std::vector<std::string> header;
     for (const CallListColumn& column : kCallListColumns)
-        header.push_back(ansiToUtf8String(column.title));
-    header.push_back(ansiToUtf8String(kRecoveredColumnTitle));
+        header.push_back(AnsiToUtf8(column.title));
+    header.push_back(AnsiToUtf8(kRecoveredColumnTitle));
     return header;
 }
 
@@ -38,12 +39,12 @@ CsvLines listLines(CListCtrl& list)
 {
     CsvLines lines;
     lines.push_back(headerLine());
-    const std::string recoveredMark = ansiToUtf8String(kRecoveredMark);
+    const std::string recoveredMark = AnsiToUtf8(kRecoveredMark);
     const int rowCount = list.GetItemCount();
     for (int row = 0; row < rowCount; ++row) {
         std::vector<std::string> fields;
         for (int column = 0; column < kCallListColumnCount; ++column)
-            fields.push_back(ansiToUtf8String(list.GetItemText(row, column)));
+            fields.push_back(AnsiToUtf8(list.GetItemText(row, column)));
         const bool recovered = row >= CallRecordTable.firstRecoveredIndex;
         fields.push_back(recovered ? recoveredMark : std::string());
         lines.push_back(std::move(fields));

@@ -16,11 +16,6 @@ const char* const kRegistryKey = "应用程序向导生成的本地应用程序"
 
 CPeldmarkApp theApp;
 
-CPeldmarkApp::CPeldmarkApp()
-{
-    m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
-}
-
 BEGIN_MESSAGE_MAP(CPeldmarkApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()

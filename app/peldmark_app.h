@@ -7,8 +7,6 @@
 class CPeldmarkApp : public CWinApp
 {
 public:
-    CPeldmarkApp();
-
     // Runs the main window to its end; always FALSE, so the framework skips its message
     // loop and goes straight to its exit processing.
     BOOL InitInstance() override;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/merge.h"

@@ -15,7 +15,7 @@
 #include "app/resource_ids.h"
 #include "app/resources.h"
 #include "bench/bench_support.h"
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "reader/call_record.h"
 #include "tests/support/fixtures.h"
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "recovery/raw_file.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"

@@ -14,8 +14,8 @@
 //               private-use characters) each become one '?' (U+003F); a lead byte
 //               without a valid trail consumes only itself, so the next byte survives.
 //   UTF-16 in   an unpaired surrogate is U+FFFD in UTF-8 and the default character in 936.
-//   936 out     a character 936 lacks (a surrogate pair counts as one) is the default
-//               character, '?' unless the caller gives one; *usedDefault reports it.
+//   936 out     a character 936 lacks (a surrogate pair counts as one) is '?', which
+//               *usedDefault reports.
 // Sizing and converting calls run the same code through a Sink, so they always agree.
 #include "platform/codepage.h"
 
@@ -38,7 +38,6 @@ constexpr std::size_t kIconvChunkBytes = 1024;
 bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool isLeadByte936(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 bool isTrailByte936(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 // Counts every unit and stores those that fit. Capacity 0 is the sizing call.
@@ -209,7 +208,7 @@ void wideToUtf8(const WCHAR* p, const WCHAR* end, Sink<char>& sink)
 // Bytes of the bad 936 sequence at p that one '?' replaces (see the banner).
 std::size_t badSequenceLength936(const unsigned char* p, std::size_t left)
 {
-    return left >= 2 && isLeadByte936(p[0]) && isTrailByte936(p[1]) ? 2 : 1;
+    return left >= 2 && IsDBCSLeadByte(p[0]) && isTrailByte936(p[1]) ? 2 : 1;
 }
 
 // Units of the UTF-16 sequence at p that 936 cannot hold: a whole pair, else one unit.
@@ -269,8 +268,7 @@ bool ansiToWide(const unsigned char* p, const unsigned char* end, Sink<WCHAR>& s
     return runIconv(cd, reinterpret_cast<const char*>(p), total, emit, onBad);
 }
 
-bool wideToAnsi(const WCHAR* p, const WCHAR* end, Sink<char>& sink,
-                const std::string& defaultChar, BOOL* usedDefault)
+bool wideToAnsi(const WCHAR* p, const WCHAR* end, Sink<char>& sink, BOOL* usedDefault)
 {
     while (p < end && *p < 0x80)
         sink.put(static_cast<char>(*p++));
@@ -285,23 +283,13 @@ bool wideToAnsi(const WCHAR* p, const WCHAR* end, Sink<char>& sink,
     };
     const std::size_t total = static_cast<std::size_t>(end - p);
     auto onBad = [&](std::size_t offsetBytes) {
-        for (char b : defaultChar)
-            sink.put(b);
+        sink.put(kAnsiDefaultChar);
         if (usedDefault)
             *usedDefault = TRUE;
         const std::size_t unit = offsetBytes / sizeof(WCHAR);
         return badSequenceLength16(p + unit, total - unit) * sizeof(WCHAR);
     };
     return runIconv(cd, reinterpret_cast<const char*>(p), total * sizeof(WCHAR), emit, onBad);
-}
-
-// The caller's default character for 936: one character, one or two bytes.
-std::string ansiDefaultChar(const char* given)
-{
-    if (given == nullptr || given[0] == '\0')
-        return std::string(1, kAnsiDefaultChar);
-    const bool doubleByte = isLeadByte936(static_cast<unsigned char>(given[0])) && given[1] != '\0';
-    return std::string(given, doubleByte ? 2 : 1);
 }
 
 bool badArguments(UINT codePage, DWORD flags, const void* src, int srcLength,
@@ -333,7 +321,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
 {
     if (badArguments(codePage, flags, src, srcLength, dst, dstLength))
         return 0;
-    if (isUtf8(codePage) && (defaultChar != nullptr || usedDefault != nullptr))
+    if (defaultChar != nullptr || (isUtf8(codePage) && usedDefault != nullptr))
         return 0;
     const std::size_t length = srcLength == -1 ? std::char_traits<WCHAR>::length(src) + 1
                                                : static_cast<std::size_t>(srcLength);
@@ -342,7 +330,23 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
     Sink<char> sink(dst, dstLength);
     if (isUtf8(codePage))
         wideToUtf8(src, src + length, sink);
-    else if (!wideToAnsi(src, src + length, sink, ansiDefaultChar(defaultChar), usedDefault))
+    else if (!wideToAnsi(src, src + length, sink, usedDefault))
         return 0;
     return sink.result();
+}
+
+std::string AnsiToUtf8(const std::string& ansi)
+{
+    const std::size_t length = std::strlen(ansi.c_str());
+    if (length == 0 || length > INT_MAX)
+        return {};
+    const int ansiLength = static_cast<int>(length);
+    std::u16string wide(MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), ansiLength, nullptr, 0), u'\0');
+    const int wideLength = static_cast<int>(wide.size());
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), ansiLength, wide.data(), wideLength);
+    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0,
+                                         nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(),
+                        static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
 }

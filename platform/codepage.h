@@ -2,7 +2,16 @@
 // uses: CP_ACP (code page 936, GBK) and CP_UTF8. Implemented over glibc's iconv.
 #pragma once
 
+#include <string>
+
 #include "platform/windows_types.h"
+
+// IsDBCSLeadByte: whether a byte of the system code page (936) leads a double-byte
+// character: 0x81..0xFE.
+inline BOOL IsDBCSLeadByte(unsigned char b)
+{
+    return b >= 0x81 && b <= 0xFE;
+}
 
 // MultiByteToWideChar
 //   codePage  CP_ACP (936) or CP_UTF8; any other code page fails (returns 0).
@@ -25,9 +34,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLeng
 //   codePage  CP_ACP (936) or CP_UTF8; flags 0.
 //   src/srcLength  UTF-16 input and its length in code units; -1 means NUL-terminated.
 //   dst/dstLength  output in bytes; dstLength 0 is the sizing call.
-//   defaultChar/usedDefault  must be null for CP_UTF8; for CP_ACP a null defaultChar
-//             means '?', and *usedDefault (when given) tells whether it was used.
+//   defaultChar must be null (the default character is '?'); usedDefault must be null
+//             for CP_UTF8, and for CP_ACP (when given) tells whether '?' was used.
 //   A character that code page 936 lacks becomes '?'; an unpaired surrogate becomes
 //   U+FFFD in UTF-8 and '?' in 936. Returns bytes written (or needed); 0 on failure.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLength,
                         char* dst, int dstLength, const char* defaultChar, BOOL* usedDefault);
+
+// A code page 936 text as UTF-8, through UTF-16 with the replacements above; "" for an
+// empty text (or one longer than an int counts).
+std::string AnsiToUtf8(const std::string& ansi);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <ctime>
 
+#include "platform/codepage.h"
 #include "platform/windows_types.h"
 
 typedef int errno_t;
@@ -18,29 +19,30 @@ typedef int errno_t;
 void _tzset();
 
 // _localtime64: converts seconds since 1970-01-01 00:00:00 UTC to the local time of the
-// zone of the last _tzset. Gives exactly what localtime_r gives for the same zone, every
-// field (tm_wday, tm_yday, tm_isdst, tm_gmtoff and tm_zone) included, but makes no system
-// call per conversion. Returns a pointer to a per-thread struct tm that the next call
-// overwrites, or null when the conversion fails: for a negative count and for a count
-// past 3000-12-31 23:59:59 UTC (32,535,215,999), exactly as on Windows.
-// Cost: the zone is learned with localtime_r (0.1 to 0.6 us a call), once per day of the
-// stretches of time that the converted seconds fall in after a _tzset (seconds a month
-// or more apart start stretches of their own): a fraction of a millisecond for a year
-// of calls. Every conversion itself takes a few tens of nanoseconds.
+// zone of the last _tzset: localtime_r, which glibc lets re-read the zone only on tzset,
+// so a conversion makes no system call. Returns a pointer to a per-thread struct tm that
+// the next call overwrites, or null for a negative count and for a count past
+// 3000-12-31 23:59:59 UTC (32,535,215,999), exactly as on Windows.
 // glibc holds the zone: should TZ or /etc/localtime change during a command while
 // something else calls tzset() (Qt does for its own date texts), that command could
 // convert some times in the old zone and some in the new.
 struct tm* _localtime64(const __time64_t* seconds);
 
-// _mbscmp: compares two NUL-terminated strings of code page 936 as unsigned bytes
-// (a double-byte character compares by its lead then trail byte, which is the byte
-// order). Returns <0, 0 or >0.
+// _mbscmp: strcmp, which compares as unsigned bytes: a double-byte character of code
+// page 936 compares by its lead then trail byte, which is the byte order.
 int _mbscmp(const unsigned char* left, const unsigned char* right);
 
 // _mbslwr_s / _mbsupr_s: change the case of the ASCII letters of a NUL-terminated code
-// page 936 string in place. The two bytes of a double-byte character (lead byte 0x81
-// to 0xFE) are skipped together and never changed, so a trail byte in 'A'..'Z' or
-// 'a'..'z' is left alone. Returns 0; EINVAL for a null string, or for a size that does
-// not hold the string and its terminator (the string is then left unchanged).
+// page 936 string in place. The two bytes of a double-byte character are skipped
+// together and never changed, so a trail byte in 'A'..'Z' or 'a'..'z' is left alone.
+// The string must be terminated within sizeInBytes (the callers pass its own buffer).
+// Returns 0.
 errno_t _mbslwr_s(unsigned char* str, std::size_t sizeInBytes);
 errno_t _mbsupr_s(unsigned char* str, std::size_t sizeInBytes);
+
+// The ASCII letters A to Z as a to z; every other byte, half of a double-byte character
+// included, as it is.
+inline char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -19,9 +18,6 @@ namespace {
 
 // Largest single read() request; Linux transfers at most about 2 GiB per call anyway.
 constexpr std::size_t kMaxReadChunkBytes = std::size_t{1} << 30;
-constexpr mode_t kCreateMode = 0666;   // narrowed by the umask, as for any new file
-
-bool isLeadByte936(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
 // The reason part of a file error, indexed by CFileException::Cause.
 const char* const kCauseTexts[] = {
@@ -32,58 +28,27 @@ const char* const kCauseTexts[] = {
     "同时打开的文件过多。",            // tooManyOpenFiles
     "没有访问该文件的权限。",          // accessDenied
     "文件没有打开。",                  // invalidFile
-    "不能删除当前目录。",              // removeCurrentDir
-    "目录已满。",                      // directoryFull
-    "无法定位到文件中的指定位置。",    // badSeek
     "读写磁盘时发生硬件错误。",        // hardIO
-    "文件正被其他程序使用。",          // sharingViolation
-    "文件的这一部分已被锁定。",        // lockViolation
     "磁盘已满。",                      // diskFull
-    "意外到达文件末尾。",              // endOfFile
 };
-static_assert(sizeof kCauseTexts / sizeof kCauseTexts[0] == CFileException::endOfFile + 1,
+static_assert(sizeof kCauseTexts / sizeof kCauseTexts[0] == CFileException::diskFull + 1,
               "one text per cause");
 
-// A code page 936 path as UTF-8 for open(); a failed conversion gives the empty path,
-// which open() refuses.
-std::string ansiToUtf8(const char* ansi)
+// Opens for reading without touching the file's access time where the kernel lets us
+// (O_NOATIME: the owner, or root), else quietly as any reader would.
+int openForReading(const std::string& utf8Path)
 {
-    const std::size_t length = std::strlen(ansi);
-    if (length == 0 || length > INT_MAX)
-        return {};
-    const int ansiLength = static_cast<int>(length);
-    std::u16string wide(MultiByteToWideChar(CP_ACP, 0, ansi, ansiLength, nullptr, 0), u'\0');
-    if (wide.empty())
-        return {};
-    const int wideLength = static_cast<int>(wide.size());
-    MultiByteToWideChar(CP_ACP, 0, ansi, ansiLength, wide.data(), wideLength);
-    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0,
-                                         nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(),
-                        static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8;
-}
-
-int posixOpenFlags(UINT openFlags)
-{
-    int flags = O_CLOEXEC;
-    switch (openFlags & 0x3) {
-    case CFile::modeRead: flags |= O_RDONLY; break;
-    case CFile::modeWrite: flags |= O_WRONLY; break;
-    case CFile::modeReadWrite: flags |= O_RDWR; break;
-    default: return -1;
-    }
-    if (openFlags & CFile::modeCreate)
-        flags |= O_CREAT | O_TRUNC;
-    return flags;
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    const int fd = ::open(utf8Path.c_str(), flags | O_NOATIME);
+    return fd < 0 && errno == EPERM ? ::open(utf8Path.c_str(), flags) : fd;
 }
 
 // Opens without waiting, since a plain open of a FIFO blocks until a writer comes, and
 // keeps the descriptor only for a regular file, made blocking again. Otherwise -1 with
 // errno set: EISDIR for a folder, ENXIO for a FIFO, device or socket.
-int openRegularFile(const std::string& utf8Path, int flags)
+int openRegularFile(const std::string& utf8Path)
 {
-    const int fd = ::open(utf8Path.c_str(), flags | O_NONBLOCK, kCreateMode);
+    const int fd = openForReading(utf8Path);
     if (fd < 0)
         return -1;
     struct stat info;
@@ -109,23 +74,6 @@ int openRegularFile(const std::string& utf8Path, int flags)
 
 }  // namespace
 
-BOOL CException::GetErrorMessage(char* buffer, UINT maxLength) const
-{
-    if (buffer == nullptr || maxLength == 0)
-        return FALSE;
-    const std::string text = ErrorText();
-    std::size_t length = text.size() < maxLength ? text.size() : maxLength - 1;
-    // Never end on half a double-byte character: count lead bytes up to the cut.
-    std::size_t i = 0;
-    while (i < length)
-        i += isLeadByte936(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i > length)
-        length -= 1;
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-    return TRUE;
-}
-
 std::string CMemoryException::ErrorText() const
 {
     return "内存不足，无法完成此操作。";
@@ -150,10 +98,7 @@ int CFileException::CauseFromErrno(int errnoValue)
     case EMFILE: case ENFILE: return tooManyOpenFiles;
     case EACCES: case EPERM: case EISDIR: case EROFS: case ENXIO: return accessDenied;
     case EBADF: return invalidFile;
-    case ESPIPE: return badSeek;
     case EIO: return hardIO;
-    case ETXTBSY: return sharingViolation;
-    case EDEADLK: case ENOLCK: return lockViolation;
     case ENOSPC: case EDQUOT: case EFBIG: return diskFull;
     default: return genericException;
     }
@@ -165,7 +110,7 @@ std::string CFileException::ReasonText() const
         return "这是一个文件夹，不是文件。";
     if (m_lOsError == ENXIO)
         return "这不是普通文件（可能是管道、设备或套接字）。";
-    const bool known = m_cause >= none && m_cause <= endOfFile;
+    const bool known = m_cause >= none && m_cause <= diskFull;
     return kCauseTexts[known ? m_cause : genericException];
 }
 
@@ -187,12 +132,11 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
     if (m_fd >= 0)
         Close();
     m_path = path ? path : "";
-    const int flags = posixOpenFlags(openFlags);
     int fd = -1;
-    if (flags < 0)
+    if (openFlags != modeRead)
         errno = EINVAL;
     else
-        fd = openRegularFile(ansiToUtf8(m_path.c_str()), flags);
+        fd = openRegularFile(AnsiToUtf8(m_path));
     if (fd < 0) {
         m_openErrno = errno;
         if (error)

@@ -8,16 +8,12 @@
 #include "platform/windows_types.h"
 
 // Base of the framework's exceptions. Thrown by pointer-free value here (catch by
-// reference); GetErrorMessage gives the text the standard error box shows, in code
-// page 936.
+// reference); ErrorText gives the text the standard error box shows.
 class CException
 {
 public:
     virtual ~CException() = default;
-    // Writes at most maxLength - 1 bytes of the message and a terminator into buffer.
-    // Returns TRUE when a message exists.
-    virtual BOOL GetErrorMessage(char* buffer, UINT maxLength) const;
-    // The whole message as a string (code page 936).
+    // The whole message (code page 936).
     virtual std::string ErrorText() const = 0;
 };
 
@@ -44,14 +40,8 @@ public:
         tooManyOpenFiles,
         accessDenied,
         invalidFile,        // an operation on a CFile that is not open
-        removeCurrentDir,
-        directoryFull,
-        badSeek,
         hardIO,
-        sharingViolation,
-        lockViolation,
-        diskFull,
-        endOfFile,
+        diskFull,           // a write elsewhere in the program (the copy, an export)
     };
 
     CFileException(int cause = none, long osError = 0, std::string fileName = {});
@@ -74,15 +64,9 @@ public:
 class CFile
 {
 public:
+    // The program only reads through CFile; any other mode fails to open (EINVAL).
     enum OpenFlags : UINT {
         modeRead = 0x0000,
-        modeWrite = 0x0001,
-        modeReadWrite = 0x0002,
-        shareExclusive = 0x0010,
-        shareDenyWrite = 0x0020,
-        shareDenyNone = 0x0040,
-        modeCreate = 0x1000,
-        typeBinary = 0x8000,
     };
 
     CFile() = default;
@@ -90,11 +74,12 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Opens path (code page 936; converted to UTF-8 for the file system). Returns FALSE
-    // on failure and, when error is given, fills it. Only a regular file opens: a
-    // directory fails with accessDenied and OS error EISDIR, a FIFO, device or socket
-    // with accessDenied and ENXIO, at once (a FIFO without a writer is not waited on).
-    // Sharing flags are accepted and not enforced (no mandatory locks on Linux).
+    // Opens path (code page 936; converted to UTF-8 for the file system) for reading,
+    // leaving its access time as it was where the kernel allows (O_NOATIME: the file's
+    // owner, or root). Returns FALSE on failure and, when error is given, fills it. Only
+    // a regular file opens: a directory fails with accessDenied and OS error EISDIR, a
+    // FIFO, device or socket with accessDenied and ENXIO, at once (a FIFO without a
+    // writer is not waited on).
     BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
 
     // Length in bytes. Raises CFileException when the file is not open: with the cause

@@ -5,14 +5,7 @@
 
 #include <cstddef>
 
-namespace {
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
+#include "platform/crt.h"
 
 bool PathEndsWithLower(const std::string& path, const std::string& suffix)
 {
@@ -21,7 +14,7 @@ bool PathEndsWithLower(const std::string& path, const std::string& suffix)
         return false;
     const std::size_t start = path.size() - suffix.size();
     for (std::size_t i = 0; i < suffix.size(); ++i) {
-        if (lowerAscii(path[start + i]) != suffix[i])
+        if (LowerAscii(path[start + i]) != suffix[i])
             return false;
     }
     return true;

@@ -31,8 +31,7 @@ constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 bool openSource(CFile& file, const std::string& ansiPath, bool mayBeAbsent)
 {
     CFileException error;
-    if (file.Open(ansiPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary,
-                  &error))
+    if (file.Open(ansiPath.c_str(), CFile::modeRead, &error))
         return true;
     if (mayBeAbsent && error.m_cause == CFileException::fileNotFound)
         return false;

@@ -45,8 +45,7 @@ RawFileBytes::RawFileBytes(const std::string& path)
     CFile file;
     CFileException error;
     // Read access, existing file only, no sharing.
-    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive | CFile::typeBinary,
-                   &error)) {
+    if (!file.Open(path.c_str(), CFile::modeRead, &error)) {
         throw error;
     }
     const ULONGLONG length = file.GetLength();

@@ -57,14 +57,13 @@ INT_PTR CDialog::DoModal()
 
 BOOL CDialog::OnInitDialog()
 {
-    UpdateData(FALSE);
+    CDataExchange dx{this};
+    DoDataExchange(&dx);
     return TRUE;
 }
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE))
-        return;
     EndDialog(IDOK);
 }
 

@@ -148,20 +148,12 @@ void ListModel::removeAllRows(const std::function<void()>& change)
         endRemoveRows();
 }
 
-void ListModel::insertColumnAt(int column, const std::function<void()>& change)
+void ListModel::appendColumn(const std::function<void()>& change)
 {
+    const int column = m_list == nullptr ? 0 : m_list->GetColumnCount();
     beginInsertColumns(QModelIndex(), column, column);
     change();
     endInsertColumns();
-}
-
-void ListModel::insertRowAt(int row, const std::function<void()>& change)
-{
-    flush();
-    beginInsertRows(QModelIndex(), row, row);
-    change();
-    ++m_shownRows;
-    endInsertRows();
 }
 
 void ListModel::detach()
@@ -203,24 +195,17 @@ CListCtrl::~CListCtrl()
         m_rows->model->detach();
 }
 
-int CListCtrl::InsertColumn(int column, const char* heading, int /*format: left only*/,
-                            int width, int /*subItem: the column itself*/)
+int CListCtrl::InsertColumn(int /*column: the program appends*/, const char* heading,
+                            int /*format: left only*/, int width, int /*subItem: the column itself*/)
 {
-    const int count = GetColumnCount();
-    const int at = std::clamp(column, 0, count);
+    const int at = GetColumnCount();
     Rows::Column added{ heading != nullptr ? heading : "",
                         width >= 0 ? width : kDefaultColumnWidth };
-    auto insert = [&] {
-        m_rows->columns.insert(m_rows->columns.begin() + at, added);
-        for (auto& row : m_rows->items) {
-            if (static_cast<int>(row.size()) > at)
-                row.insert(row.begin() + at, std::string());
-        }
-    };
+    auto append = [&] { m_rows->columns.push_back(added); };
     if (m_rows->model != nullptr)
-        m_rows->model->insertColumnAt(at, insert);
+        m_rows->model->appendColumn(append);
     else
-        insert();
+        append();
     if (m_rows->view)
         m_rows->view->horizontalHeader()->resizeSection(at, added.width);
     return at;
@@ -266,21 +251,12 @@ DWORD CListCtrl::GetExtendedStyle() const
     return m_rows->exStyle;
 }
 
-int CListCtrl::InsertItem(int index, const char* text)
+int CListCtrl::InsertItem(int /*index: the program appends*/, const char* text)
 {
-    auto& items = m_rows->items;
-    const int at = std::clamp(index, 0, static_cast<int>(items.size()));
-    std::vector<std::string> row(1, text != nullptr ? text : "");
-    if (at == static_cast<int>(items.size())) {
-        items.push_back(std::move(row));
-        if (m_rows->model != nullptr)
-            m_rows->model->rowsAppended();
-    } else if (m_rows->model != nullptr) {
-        m_rows->model->insertRowAt(at, [&] { items.insert(items.begin() + at, std::move(row)); });
-    } else {
-        items.insert(items.begin() + at, std::move(row));
-    }
-    return at;
+    m_rows->items.push_back({ text != nullptr ? text : "" });
+    if (m_rows->model != nullptr)
+        m_rows->model->rowsAppended();
+    return GetItemCount() - 1;
 }
 
 BOOL CListCtrl::SetItemText(int item, int subItem, const char* text)

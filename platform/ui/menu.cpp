@@ -18,28 +18,6 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
     return TRUE;
 }
 
-int CMenu::GetMenuItemCount() const
-{
-    return static_cast<int>(m_items.size());
-}
-
-UINT CMenu::GetMenuItemID(int position) const
-{
-    if (position < 0 || position >= GetMenuItemCount() || m_items[position].popup)
-        return static_cast<UINT>(-1);
-    return (m_items[position].flags & MF_SEPARATOR) ? 0u : m_items[position].id;
-}
-
-std::string CMenu::GetMenuString(int position) const
-{
-    return position >= 0 && position < GetMenuItemCount() ? m_items[position].text : std::string();
-}
-
-CMenu* CMenu::GetSubMenu(int position)
-{
-    return position >= 0 && position < GetMenuItemCount() ? m_items[position].popup.get() : nullptr;
-}
-
 std::unique_ptr<CMenu> BuildMenu(const MenuTemplate& menu)
 {
     auto bar = std::make_unique<CMenu>();

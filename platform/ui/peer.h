@@ -135,15 +135,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Rows appended at the end are announced together, later (the next pass of the
-    // event loop, or flush()); a row inserted elsewhere is announced at once, after the
-    // pending ones.
+    // Appended rows are announced together, later (the next pass of the event loop, or
+    // flush()).
     void rowsAppended();
     void flush();
-    void insertRowAt(int row, const std::function<void()>& change);
     void cellChanged(int row, int column);
     void removeAllRows(const std::function<void()>& change);
-    void insertColumnAt(int column, const std::function<void()>& change);
+    void appendColumn(const std::function<void()>& change);
     // The user dragged a column's edge: the list keeps the new width.
     void columnResized(int column, int width);
     // The list object goes away: the model shows nothing from now on.

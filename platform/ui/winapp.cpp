@@ -40,7 +40,7 @@ END_MESSAGE_MAP()
 
 BOOL CWinApp::InitInstance()
 {
-    // Restart-manager registration has no counterpart on Linux: nothing happens.
+    // The Windows Restart Manager has no counterpart on Linux: nothing to register.
     return TRUE;
 }
 

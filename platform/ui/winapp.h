@@ -5,8 +5,6 @@
 
 #include "platform/ui/wnd.h"
 
-constexpr DWORD AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
-
 class CWinApp : public CCmdTarget
 {
 public:
@@ -28,7 +26,6 @@ public:
 
     CWnd* m_pMainWnd = nullptr;
     std::string m_pszAppName;
-    DWORD m_dwRestartManagerSupportFlags = 0;
 
     DECLARE_MESSAGE_MAP()
 };

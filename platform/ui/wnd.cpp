@@ -287,16 +287,6 @@ void* CWnd::PeerWidget() const
 
 void CWnd::DoDataExchange(CDataExchange* /*dx: nothing to exchange in a plain window*/) {}
 
-BOOL CWnd::UpdateData(BOOL saveAndValidate)
-{
-    CDataExchange dx(this, saveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
-}
-
-CDataExchange::CDataExchange(CWnd* dialog, BOOL saveAndValidate)
-    : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
-
 void DDX_Control(CDataExchange* dx, int controlId, CWnd& control)
 {
     CWnd* dialog = dx->m_pDlgWnd;

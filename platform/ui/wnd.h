@@ -149,13 +149,11 @@ public:
     DWORD GetStyle() const { return m_style; }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     virtual void DoDataExchange(CDataExchange* dx);
-    BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
     // The peer widget behind this window (QWidget*), for platform/ui only.
     void* PeerWidget() const;
 
 protected:
-    friend class CDataExchange;
     friend class CDialog;
     friend struct WndAccess;     // the window layer's own code (platform/ui/peer.h)
     int m_controlId = 0;
@@ -177,12 +175,12 @@ void AfxSetAppName(const std::string& name);
 // ErrorText, captioned with the application's name, through the modal-UI seam.
 void AfxReportException(CWnd* owner, const CException& error);
 
+// What DoDataExchange binds controls of: the dialog. The program's dialogs exchange no
+// values, only bind their controls, once, when they are created.
 class CDataExchange
 {
 public:
-    CDataExchange(CWnd* dialog, BOOL saveAndValidate);
     CWnd* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
 };
 // Binds control id of the dialog to the member object: the control's window becomes
 // that object's, and GetDlgItem(id) returns it from then on.
@@ -218,8 +216,8 @@ public:
     std::string GetColumnHeading(int column) const;
     DWORD SetExtendedStyle(DWORD exStyle);   // returns the previous extended style
     DWORD GetExtendedStyle() const;
-    // Inserts a row at index (clamped to the row count) with the text of column 0;
-    // returns the index used.
+    // Appends a row with the text of column 0; returns its index. The program inserts
+    // rows and columns only at the end, so the index given is not consulted.
     int InsertItem(int index, const char* text);
     BOOL SetItemText(int item, int subItem, const char* text);
     std::string GetItemText(int item, int subItem) const;
@@ -243,11 +241,8 @@ class CMenu
 {
 public:
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr);
-    int GetMenuItemCount() const;
-    UINT GetMenuItemID(int position) const;       // 0 for a separator, -1 for a popup
-    std::string GetMenuString(int position) const;
-    CMenu* GetSubMenu(int position);
 
+    // The items in order: a separator has id 0 and no text, a popup id -1.
     struct Item { UINT flags; UINT id; std::string text; std::unique_ptr<CMenu> popup; };
     std::vector<Item> m_items;
 };
@@ -265,8 +260,8 @@ public:
     // Creates the window and runs OnInitDialog without a modal loop (for tests and
     // modeless use). Returns FALSE when the template is missing.
     BOOL Create(UINT templateId = 0, CWnd* parent = nullptr);
-    virtual BOOL OnInitDialog();       // runs DoDataExchange through UpdateData(FALSE)
-    virtual void OnOK();               // UpdateData(TRUE), then EndDialog(IDOK)
+    virtual BOOL OnInitDialog();       // runs DoDataExchange
+    virtual void OnOK();               // EndDialog(IDOK)
     virtual void OnCancel();           // EndDialog(IDCANCEL)
     // Ends the dialog with `result`: the window is destroyed, the object lives on.
     void EndDialog(int result);

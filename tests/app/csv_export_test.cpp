@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -44,9 +45,9 @@ TEST(CsvDocumentLayout, StartsWithByteOrderMarkAndEndsEveryLineWithCrlf)
 TEST(CsvTextConversion, ConvertsCodePage936)
 {
     // The narrow literal is code page 936 at run time; u8"" stays UTF-8.
-    EXPECT_EQ(ansiToUtf8String("通话记录"), u8"通话记录");
-    EXPECT_EQ(ansiToUtf8String("abc"), "abc");
-    EXPECT_EQ(ansiToUtf8String(""), "");
+    EXPECT_EQ(AnsiToUtf8("通话记录"), u8"通话记录");
+    EXPECT_EQ(AnsiToUtf8("abc"), "abc");
+    EXPECT_EQ(AnsiToUtf8(""), "");
 }
 
 TEST(ReplacingWrite, WritesNewFileAndReplacesOldOneLeavingNoTemporary)

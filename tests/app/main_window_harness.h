@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/peldmark_dlg.h"
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 
 class MainWindowTest : public ::testing::Test
 {

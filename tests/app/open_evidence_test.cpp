@@ -4,6 +4,7 @@
 // made. The evidence folder is the same, file for file and byte for byte, afterwards.
 #include "main_window_harness.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -105,6 +106,16 @@ protected:
             rows.push_back(row(i));
         return rows;
     }
+    // A contacts2.db in WAL mode whose last call lives only in its -wal; returns its path.
+    std::string walEvidence()
+    {
+        const std::string path = m_evidence + "/contacts2.db";
+        fixtures::BuildOptions options;
+        options.wal = true;
+        options.rowsOnlyInWal = 1;
+        fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, callsWithTwoDeleted(), options);
+        return path;
+    }
     // Numbers of the rows drawn red, those Recover appended.
     std::set<std::string> recoveredNumbers()
     {
@@ -137,11 +148,7 @@ protected:
 // included, Recover finds the deleted ones, and neither leaves a trace on the evidence.
 TEST_F(OpenEvidenceTest, WalEvidenceListedInFullAndLeftAsItWas)
 {
-    const std::string path = m_evidence + "/contacts2.db";
-    fixtures::BuildOptions options;
-    options.wal = true;
-    options.rowsOnlyInWal = 1;
-    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, callsWithTwoDeleted(), options);
+    const std::string path = walEvidence();
     const std::vector<FileState> before = FolderState(m_evidence);
     ASSERT_EQ(before.size(), 2u);   // the database and its -wal
 
@@ -295,6 +302,39 @@ TEST_F(OpenEvidenceTest, CopyWithoutRoomSaysSoAndLeavesNothing)
     EXPECT_EQ(ColumnSchema.iphone.count, 18);
     EXPECT_TRUE(fixtures::FolderEntries(m_tmp).empty());
     EXPECT_EQ(FolderState(m_evidence), before);
+}
+
+// The access time of every evidence file, in whole seconds.
+std::vector<std::int64_t> AccessTimes(const std::vector<std::string>& paths)
+{
+    std::vector<std::int64_t> times;
+    for (const std::string& path : paths) {
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+        times.push_back(info.st_atim.tv_sec);
+    }
+    return times;
+}
+
+// Reading the evidence leaves its access time as it was: on a relatime mount a read of
+// a file whose access time is older than its modification time would set it.
+TEST_F(OpenEvidenceTest, AccessTimeOfTheEvidenceKeptByOpenRecoverAndExport)
+{
+    const std::string path = walEvidence();
+    const std::vector<std::string> files{path, path + "-wal"};
+    const struct timespec times[2] = {{kNewYear2020Ms / 1000, 0}, {0, UTIME_OMIT}};
+    for (const std::string& file : files)
+        ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+    const std::vector<std::int64_t> before = AccessTimes(files);
+
+    openAndRecover(path);
+    ASSERT_EQ(rowCount(), 5);
+    m_modal.ui.fileDialogAnswers.push_back(m_folder.File("calls.csv"));
+    command(ID_EXPORT_RECORDS);
+    ASSERT_FALSE(messageTexts().empty());
+    EXPECT_EQ(messageTexts().back(), "导出完成，共导出5条通话记录。");
+
+    EXPECT_EQ(AccessTimes(files), before);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/resources.h"
 #include "platform/ui/winapp.h"
 #include "platform/ui/wnd.h"
@@ -189,8 +189,9 @@ TEST_F(DialogTest, MenuActionsAndTheSystemMenuSendTheirCommands)
     MainDialog dialog;
     ASSERT_TRUE(dialog.Create());
     ASSERT_NE(dialog.GetMenu(), nullptr);
-    EXPECT_EQ(dialog.GetMenu()->GetSubMenu(0)->GetMenuItemID(0), kOpenCommand);
-    EXPECT_EQ(dialog.GetMenu()->GetSubMenu(0)->GetMenuItemID(1), 0u);   // separator
+    const std::vector<CMenu::Item>& file = dialog.GetMenu()->m_items.at(0).popup->m_items;
+    EXPECT_EQ(file.at(0).id, kOpenCommand);
+    EXPECT_EQ(file.at(1).flags, MF_SEPARATOR);
     QAction* open = ActionNamed(Peer(dialog), QStringLiteral("打开(&O)"));
     ASSERT_NE(open, nullptr);
     open->trigger();

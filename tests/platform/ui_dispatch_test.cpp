@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/winapp.h"
 #include "platform/ui/wnd.h"
 

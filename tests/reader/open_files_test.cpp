@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "reader/call_rows.h"
 #include "recovery/column_schema.h"
 #include "tests/reader/reader_test_support.h"

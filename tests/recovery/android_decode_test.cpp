@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "reader/call_texts.h"
 #include "recovery/android_remnant.h"

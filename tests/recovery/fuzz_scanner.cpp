@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "recovery/candidate_blocks.h"
 #include "recovery/remnant_records.h"

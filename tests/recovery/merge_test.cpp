@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "recovery/main_window_ids.h"
 #include "recovery/merge.h"

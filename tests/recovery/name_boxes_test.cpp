@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/wnd.h"
 #include "recovery/scanner.h"

@@ -106,7 +106,7 @@ struct MainWindowWithList
 {
     MainWindowWithList()
     {
-        CDataExchange dx(&window, FALSE);
+        CDataExchange dx{&window};
         DDX_Control(&dx, kCallListControlId, list);
         for (int column = 0; column < 6; ++column) {
             list.InsertColumn(column, "");

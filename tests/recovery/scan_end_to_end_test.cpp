@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "reader/call_rows.h"
 #include "recovery/android_remnant.h"
