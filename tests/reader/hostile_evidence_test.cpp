@@ -15,7 +15,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/testing.h"
+#include "tests/support/scripted_modal_ui.h"
 #include "reader/call_log_database.h"
 #include "tests/reader/reader_test_support.h"
 #include "tests/support/fixtures.h"
