@@ -4,6 +4,8 @@ JOBS  ?= $(shell nproc)
 BUILD ?= build
 ASAN  ?= build-asan
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELDMARK_WERROR=ON
+# The makes under cmake inherit this: no "Entering directory" line for each of them.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build run test test-asan samples bench clean
 
@@ -18,7 +20,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program's target alone: no test or benchmark is built before the window opens.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target Peldmark
 	$(BUILD)/app/Peldmark
 
 # Every test: the normal build, then the tests labelled "sanitize" (all of them today,

@@ -215,6 +215,16 @@ TEST(DecodeAndroidRecord, ContentOutsideTheBufferReadsEmpty)
     EXPECT_EQ(record.number, "");
 }
 
+// The frame lets the last content byte be the raw buffer's terminating zero byte: such
+// a text is read, the zero ending it like any other.
+TEST(DecodeAndroidRecord, LastTextMayEndOnTheTerminatingZeroByte)
+{
+    const Bytes bytes = {0x00, 13 + 2 * 6, '1', '0', '0', '8', '6'};   // six bytes declared
+    const CallRecord record = Decode(CallLogVariant::AndroidContacts2Db,
+                                     {{"_id", "INTEGER"}, {"number", "TEXT"}}, bytes);
+    EXPECT_EQ(record.number, "10086");
+}
+
 // Call times across the convertible range (TZ=CST-8) read as printf formats them.
 TEST(AndroidCallTimes, MatchPrintfFromEpochToTheLastConvertibleSecond)
 {

@@ -113,6 +113,18 @@ TEST(MatchIphoneRecord, DateWithFewerThanEightBytesLeftIsUnconvertible)
     EXPECT_EQ(m.record.callTime, kUnconvertibleIphoneTime);
 }
 
+// Serial types 10 and 11 have no content (size -1): the eight bytes at the zdate's
+// place, here a valid time, are not its value.
+TEST(MatchIphoneRecord, DateOfReservedSerialTypeIsUnconvertible)
+{
+    for (const unsigned char type : {0x0A, 0x0B}) {
+        const Match m = RunMatch({{"z_pk", "INTEGER"}, {"zdate", "DATE"}},
+                                 {0x00, type, 0x41, 0xC1, 0xE1, 0xA3, 0, 0, 0, 0});
+        ASSERT_TRUE(m.accepted);
+        EXPECT_EQ(m.record.callTime, kUnconvertibleIphoneTime) << +type;
+    }
+}
+
 // A zdate of another declared type may be NULL: its eight bytes are still read at its
 // place, here the double of the next column, not taken for an unconvertible time.
 TEST(MatchIphoneRecord, NullDateReadsTheEightBytesAtItsPlace)

@@ -197,6 +197,19 @@ TEST_F(Merge, NeverWritesPastTheLastRecord)
     EXPECT_EQ(list.GetItemCount(), kCallRecordCapacity);
 }
 
+// The two numbers give the same 64-bit key hash with this time and location (found by a
+// collision search): a hash hit is only a duplicate when all three texts are equal.
+TEST_F(Merge, RecordWhoseKeyHashesAlikeIsKept)
+{
+    const std::string time = "2020-01-06 10:40:00";
+    Load({Call("A", time, "北京", "06063622222181446960")});
+    Run({Call("X", time, "北京", "13819371077998015058"),
+         Call("Y", time, "北京", "06063622222181446960")});
+    ASSERT_EQ(CallRecordTable.recordCount, 2);
+    EXPECT_EQ(CallRecordTable.records[1].name, "X");
+    EXPECT_EQ(Messages(), std::vector<std::string>{ResultText(1)});
+}
+
 // The hash lookup must give exactly the plain linear search's answer.
 TEST_F(Merge, AgreesWithTheLinearSearch)
 {
