@@ -10,20 +10,9 @@
 #include "app/resources.h"
 #include "platform/ui/winapp.h"
 #include "reader/call_record.h"
+#include "recovery/merge.h"
 
 namespace {
-
-// iPhone stores "<<RecentsNumberLocationNotFound>>" and the like where it knows no
-// location; the first two bytes decide, so "<<" alone is blanked too.
-const char* iphoneLocationShown(const std::string& location)
-{
-    return location.compare(0, 2, "<<") == 0 ? "" : location.c_str();
-}
-
-const char* androidLocationShown(const std::string& location)
-{
-    return location.c_str();
-}
 
 void setStatusLine(CPeldmarkDlg& dialog, const std::string& text)
 {
@@ -31,21 +20,14 @@ void setStatusLine(CPeldmarkDlg& dialog, const std::string& text)
         status->SetWindowText(text.c_str());
 }
 
-template <typename LocationRule>
-void refillFromTable(CPeldmarkDlg& dialog, LocationRule locationShown)
+void refillFromTable(CPeldmarkDlg& dialog, PlaceholderLocation placeholder)
 {
     CListCtrl& list = dialog.m_listCalls;
     list.DeleteAllItems();
     const std::int32_t count = CallRecordTable.recordCount;
     CallRecordTable.firstRecoveredIndex = count;
     for (std::int32_t item = 0; item < count; ++item) {
-        const CallRecord& record = CallRecordTable.records[count - 1 - item];
-        list.InsertItem(item, record.name.c_str());
-        list.SetItemText(item, 1, record.callType.c_str());
-        list.SetItemText(item, 2, record.callTime.c_str());
-        list.SetItemText(item, 3, record.duration.c_str());
-        list.SetItemText(item, 4, locationShown(record.location));
-        list.SetItemText(item, 5, record.number.c_str());
+        InsertCallRow(list, item, CallRecordTable.records[count - 1 - item], placeholder);
     }
     setStatusLine(dialog, "共成功导出：" + std::to_string(count) + " 条通话记录");
     // A recovery on the file opened before wrote its count into the title; no row of
@@ -58,12 +40,12 @@ void refillFromTable(CPeldmarkDlg& dialog, LocationRule locationShown)
 
 void ShowIphoneRecords(CPeldmarkDlg& dialog)
 {
-    refillFromTable(dialog, iphoneLocationShown);
+    refillFromTable(dialog, PlaceholderLocation::Blanked);
 }
 
 void ShowAndroidRecords(CPeldmarkDlg& dialog)
 {
-    refillFromTable(dialog, androidLocationShown);
+    refillFromTable(dialog, PlaceholderLocation::Shown);
 }
 
 void clearCallList(CPeldmarkDlg& dialog)

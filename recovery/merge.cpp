@@ -5,7 +5,6 @@
 #include "recovery/merge.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,12 +24,6 @@ const char kTitleSuffix[] = " 条通话记录";
 const char kTableFull[] = "通话记录已达100000条上限，其余恢复出的记录未能添加。";
 // The number some phones store for a call without caller id; never a recovered call.
 const char kHiddenNumber[] = "-1";
-// Locations such as "<<RecentsNumberLocationNotFound>>" are shown empty, stored in full.
-const char kPlaceholderLocationPrefix[] = "<<";
-constexpr std::size_t kPlaceholderPrefixBytes = 2;
-
-enum ListColumn { kColumnName, kColumnType, kColumnTime, kColumnDuration, kColumnLocation,
-                  kColumnNumber };
 
 bool SameText(const char* left, const char* right)
 {
@@ -91,21 +84,6 @@ private:
     std::vector<std::pair<std::uint64_t, std::int32_t>> m_keys;
 };
 
-void AppendRow(CListCtrl* list, std::int32_t item, const CallRecord& record)
-{
-    if (list == nullptr) {
-        return;
-    }
-    const bool placeholder = std::strncmp(record.location.c_str(), kPlaceholderLocationPrefix,
-                                          kPlaceholderPrefixBytes) == 0;
-    list->InsertItem(item, record.name.c_str());
-    list->SetItemText(item, kColumnType, record.callType.c_str());
-    list->SetItemText(item, kColumnTime, record.callTime.c_str());
-    list->SetItemText(item, kColumnDuration, record.duration.c_str());
-    list->SetItemText(item, kColumnLocation, placeholder ? "" : record.location.c_str());
-    list->SetItemText(item, kColumnNumber, record.number.c_str());
-}
-
 // Sets the texts `fields` names of `to` to those of `from`.
 void CopyFields(const CallRecord& from, unsigned fields, CallRecord& to)
 {
@@ -134,6 +112,21 @@ void ReportResult(CWnd* mainWindow, std::int32_t appended, bool leftOut)
 }
 
 }  // namespace
+
+void InsertCallRow(CListCtrl& list, int item, const CallRecord& record,
+                   PlaceholderLocation placeholder)
+{
+    enum ListColumn { kColumnName, kColumnType, kColumnTime, kColumnDuration, kColumnLocation,
+                      kColumnNumber };
+    const bool blanked = placeholder == PlaceholderLocation::Blanked &&
+                         record.location.compare(0, 2, "<<") == 0;
+    list.InsertItem(item, record.name.c_str());
+    list.SetItemText(item, kColumnType, record.callType.c_str());
+    list.SetItemText(item, kColumnTime, record.callTime.c_str());
+    list.SetItemText(item, kColumnDuration, record.duration.c_str());
+    list.SetItemText(item, kColumnLocation, blanked ? "" : record.location.c_str());
+    list.SetItemText(item, kColumnNumber, record.number.c_str());
+}
 
 void DecodedRecords::Read(std::int32_t i, unsigned fields, CallRecord& into)
 {
@@ -173,7 +166,9 @@ void MergeRecoveredRecords(CWnd* mainWindow, RecoveredRecords& records, std::int
         CallRecord& kept = table.records[inUse + appended];
         records.Read(i, kAllFields & ~read, kept);
         CopyFields(tested, read, kept);
-        AppendRow(list, inUse + appended, kept);
+        if (list != nullptr) {
+            InsertCallRow(*list, inUse + appended, kept, PlaceholderLocation::Blanked);
+        }
         ++appended;
     }
     ReportResult(mainWindow, appended, leftOut);

@@ -7,7 +7,18 @@
 
 #include "reader/call_record.h"
 
+class CListCtrl;
 class CWnd;
+
+// Whether a location that starts with "<<" (iPhone stores "<<RecentsNumberLocationNotFound>>"
+// and the like where it knows none) is shown empty; the record keeps it in full.
+enum class PlaceholderLocation { Shown, Blanked };
+
+// The one place a record becomes a list row: item `item` of `list` gets the record's six
+// texts in the list's column order (name, call type, time, duration, location, number).
+// The first two bytes of the location decide the placeholder, so "<<" alone is one too.
+void InsertCallRow(CListCtrl& list, int item, const CallRecord& record,
+                   PlaceholderLocation placeholder);
 
 // The recovered records handed to the merge, in the order found. Their texts are read
 // on request, field by field, so that a source that decodes them (the scanner's) does
