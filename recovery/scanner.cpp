@@ -218,7 +218,8 @@ bool PagesNotWalked::Contains(std::int64_t pageIndex) const
     if (m_pointerMapStride == 0 || page < kFirstPointerMapPage) {
         return false;
     }
-    // The pointer-map page whose stretch holds `page`, or holds the page itself.
+    // The last pointer-map position at or before `page`; the map itself is the page
+    // after it when that position is the lock-byte page.
     std::int64_t map = kFirstPointerMapPage +
                        (page - kFirstPointerMapPage) / m_pointerMapStride * m_pointerMapStride;
     if (map == m_lockBytePage) {

@@ -1,8 +1,8 @@
 // The scanner's walk and candidate frame on hand-made raw images: page sizes, offset
 // limits and the skip after an acceptance position by position, the bounds test at the
 // terminating zero byte, header varints near the end of the buffer, the overlong flag,
-// a family without columns, the logtype content rule in both passes, and the fill
-// pass's record bound.
+// a family without call columns, the logtype content rule in both passes, the fill
+// pass's record bound, and the pages left out (pointer maps, the lock-byte page).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -279,18 +279,23 @@ TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
     EXPECT_EQ(remnants.Overlong(header + 1), 0);
 }
 
-// A family without columns (the open found no call table) describes no record: nothing
-// is accepted, not even in a file of zeros, in any variant.
-TEST_F(ScannerWalk, FamilyWithoutColumnsAcceptsNothing)
+// A family without a column the decoding reads (none at all when the open found no
+// call table; a table of that name with other columns) describes no record: nothing is
+// accepted, not even in a file of zeros, in any variant.
+TEST_F(ScannerWalk, FamilyWithoutCallColumnsAcceptsNothing)
 {
-    SetSchema(ColumnSchema.android, {});
-    SetSchema(ColumnSchema.iphone, {});
+    const std::vector<recovery_test::Column> otherColumns[] = {
+        {}, {{"_id", "INTEGER"}, {"label", "TEXT"}, {"z_opt", "INTEGER"}}};
     const RawImage zeros(4 * 512, 0x0200, 0x00);
-    for (const CallLogVariant variant :
-         {kContacts, CallLogVariant::AndroidCallDb, CallLogVariant::AndroidLogsDb,
-          CallLogVariant::IphoneStoredata}) {
-        EXPECT_EQ(Count(zeros, variant), 0) << static_cast<int>(variant);
-        EXPECT_TRUE(AcceptedPositions(zeros, variant).empty()) << static_cast<int>(variant);
+    for (const auto& columns : otherColumns) {
+        SetSchema(ColumnSchema.android, columns);
+        SetSchema(ColumnSchema.iphone, columns);
+        for (const CallLogVariant variant :
+             {kContacts, CallLogVariant::AndroidCallDb, CallLogVariant::AndroidLogsDb,
+              CallLogVariant::IphoneStoredata}) {
+            EXPECT_EQ(Count(zeros, variant), 0) << static_cast<int>(variant);
+            EXPECT_TRUE(AcceptedPositions(zeros, variant).empty()) << static_cast<int>(variant);
+        }
     }
 }
 
