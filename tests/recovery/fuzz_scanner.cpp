@@ -333,9 +333,10 @@ std::string Mutate(const std::string& seed, std::mt19937_64& random)
             for (std::size_t i = from; i < input.size() && i < from + run; ++i) input[i] = '\xFF';
             break;
         }
-        case 3: {   // a header field the walk reads: page size, reserved bytes, largest root
-            static const std::size_t kFieldBytes[] = {16, 17, 20, 52, 53, 54, 55};
-            const std::size_t field = 1 + kFieldBytes[random() % 7];
+        case 3: {   // a header field the walk reads: mostly the page size (which then
+                    // often holds no page size), else the reserved bytes or largest root
+            static const std::size_t kFieldBytes[] = {16, 17, 16, 17, 16, 17, 20, 52, 55};
+            const std::size_t field = 1 + kFieldBytes[random() % 9];
             if (input.size() > field) input[field] = static_cast<char>(random());
             break;
         }
