@@ -54,6 +54,7 @@ public:
     // `pageSize`: ReadPageSize(buffer), not 0.
     PagesNotWalked(const RawBuffer& buffer, std::int64_t pageSize);
 
+    // `pageIndex` counts from 0, as the walk does.
     bool Contains(std::int64_t pageIndex) const;
 
 private:
