@@ -3,7 +3,7 @@
 // byte with memchr (every candidate starts at a zero byte).
 //  - Count pass and fill pass over a 100 MB contacts2.db of 1,250,000 calls, a third of
 //    them deleted.
-//  - The whole Recover as the command runs it (both raw reads, both passes, the merge,
+//  - The whole Recover as the command runs it (the raw read, both passes, the merge,
 //    the list append into the window-less main window of the tests), after the file's
 //    live rows were loaded as Open loads them: on a phone-sized contacts2.db (5,000
 //    calls in about 4 MB) and on the 100 MB file, whose first 100,000 live rows fill the
@@ -231,12 +231,13 @@ public:
         m_modal.ui.messageBoxes.clear();
     }
 
-    // Both calls of the Recover command.
+    // The Recover command: one raw read, both calls of the scanner.
     void Recover(const std::string& path)
     {
+        const RawFileBytes file(path);
         std::int32_t counter = 0;
-        ScanDeletedRecords(counter, &m_main.window, path);
-        ScanDeletedRecords(counter, &m_main.window, path);
+        ScanDeletedRecords(counter, &m_main.window, file);
+        ScanDeletedRecords(counter, &m_main.window, file);
     }
 
     int Appended() const { return CallRecordTable.recordCount - m_live; }

@@ -81,6 +81,9 @@ public:
     // name box, and the table has a "name" column.
     bool ShowsNames() const { return m_owner != nullptr && m_hasName; }
 
+    // True when the table has some column that decodes into a text.
+    bool DecodesSomeColumn() const { return m_columnCount > 0; }
+
     // Shows the text of every "name" column of the candidate (empty ones too), in column
     // order, in a message box with OK and Cancel owned by the owner. Cancel ends the
     // boxes for the rest of this decoder's life, that is of one recovery.

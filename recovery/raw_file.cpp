@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -40,12 +41,12 @@ void RawFileBytes::FreeBytes::operator()(unsigned char* bytes) const
     std::free(bytes);
 }
 
-RawFileBytes::RawFileBytes(const std::string& path)
+RawFileBytes::RawFileBytes(std::string path) : m_path(std::move(path))
 {
     CFile file;
     CFileException error;
-    // Read access, existing file only, no sharing.
-    if (!file.Open(path.c_str(), CFile::modeRead, &error)) {
+    // Read access, existing file only.
+    if (!file.Open(m_path.c_str(), CFile::modeRead, &error)) {
         throw error;
     }
     const ULONGLONG length = file.GetLength();

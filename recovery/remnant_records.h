@@ -22,12 +22,15 @@ class RemnantRecords final : public RecoveredRecords
 {
 public:
     // `accepted`: candidates of `variant` that a walk of `buffer` accepted with
-    // ColumnSchema as it is now. Both must outlive this. Record i is accepted[i]; records
-    // past its end (a file that changed between the passes) read as overlong 0 with six
-    // empty texts. Decoding shows nothing.
+    // ColumnSchema as it is now. Both must outlive this. Record i is accepted[i], for i
+    // below Count(); any other i reads as overlong 0 with six empty texts, but is never
+    // a record to hand on. Decoding shows nothing.
     RemnantRecords(const RawBuffer& buffer, CallLogVariant variant,
                    const std::vector<AcceptedCandidate>& accepted);
     ~RemnantRecords() override;
+
+    // The number of records: accepted.size().
+    std::int32_t Count() const { return static_cast<std::int32_t>(m_accepted.size()); }
 
     // 1 when record i's remnant length is greater than the page size minus 25.
     std::int32_t Overlong(std::int32_t i) override;

@@ -1,7 +1,8 @@
-// The raw-file scanner: page size, the walk over pages and offsets, the variant's
-// candidate test per position, and the two-pass protocol (see scanner.h).
+// The raw-file scanner: page size, the pages walked, the walk over pages and offsets,
+// the variant's candidate test per position, and the two-pass protocol (see scanner.h).
 #include "recovery/scanner.h"
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <new>
@@ -22,6 +23,12 @@ constexpr std::int64_t kHeaderBytesNeeded = 18;
 constexpr std::uint32_t kPageSizeOneMeans = 65536;
 constexpr std::uint32_t kSmallestPageSize = 512;
 constexpr std::uint32_t kLargestPageSize = 65536;
+constexpr std::int64_t kReservedBytesOffset = 20;
+constexpr std::int64_t kLargestRootPageOffset = 52;
+constexpr std::int64_t kLargestRootPageBytes = 4;
+constexpr std::int64_t kLockByteOffset = std::int64_t{1} << 30;
+constexpr std::int64_t kFirstPointerMapPage = 2;
+constexpr std::int64_t kPointerMapEntryBytes = 5;   // a type byte and a page number
 
 // Calls test(position, acceptedSoFar) at every walked position that CandidateBlocks
 // marks and the ZeroRunFilter leaves (every other position is rejected by its first
@@ -33,11 +40,15 @@ std::int32_t WalkPages(const RawBuffer& buffer, std::int64_t pageSize, const Col
 {
     const CandidateBlocks blocks(rules);
     ZeroRunFilter zeroRuns(buffer, rules);
+    const PagesNotWalked notWalked(buffer, pageSize);
     const std::int64_t pageCount = buffer.fileLength / pageSize;
     std::int32_t accepted = 0;
     constexpr std::int64_t kWordBytes = CandidateBlocks::kBlockBytes;
     std::uint32_t words[CandidateBlocks::kWordsPerPage];
     for (std::int64_t page = 0; page < pageCount; ++page) {
+        if (notWalked.Contains(page)) {
+            continue;
+        }
         const std::int64_t base = page * pageSize;
         const std::int64_t limit =
             pageSize - (page == pageCount - 1 ? kLastPageTailUntested : kPageTailUntested);
@@ -81,6 +92,9 @@ std::int32_t WalkAndroid(const RawBuffer& buffer, std::int64_t pageSize, CallLog
     const auto header = std::make_unique<CandidateHeader>();
     const auto contentCheck = std::make_unique<AndroidContentCheck>(variant, schema);
     AndroidRecordDecoder names(AndroidTextEncoding(buffer, variant), schema, out.owner);
+    if (!names.DecodesSomeColumn()) {
+        return 0;
+    }
     return WalkPages(buffer, pageSize, *rules, [&](std::int64_t position, std::int32_t k) {
         const bool kept = out.accepted != nullptr && k < out.capacity;
         const bool showName = kept && names.ShowsNames();
@@ -103,6 +117,11 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const Wa
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
+    const IphoneRules::Role* const roles = rules->roles;
+    if (std::all_of(roles, roles + rules->columns.columnCount,
+                    [](IphoneRules::Role role) { return role == IphoneRules::Role::Skipped; })) {
+        return 0;
+    }
     const auto header = std::make_unique<CandidateHeader>();
     return WalkPages(buffer, pageSize, rules->columns, [&](std::int64_t position, std::int32_t k) {
         std::int64_t remnantLength = 0;
@@ -116,18 +135,21 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const Wa
     });
 }
 
-// A family without columns (the open found no call table, or could not open the file)
-// describes no record: every zero byte would fit it, so nothing is accepted.
+// A family none of whose columns decodes into a text describes no call: without a
+// column (the open found no call table, or could not open the file) every zero byte
+// would fit it, and with columns of another table (a calls table without the call
+// columns) its remnants would all read as six empty texts. The walks accept nothing
+// then.
 std::int32_t Walk(const RawBuffer& buffer, CallLogVariant variant, const WalkOutput& out)
 {
     const std::int64_t pageSize = ReadPageSize(buffer);
     if (pageSize == 0) {
         return 0;
     }
-    if (variant == CallLogVariant::IphoneStoredata && ColumnSchema.iphone.count > 0) {
+    if (variant == CallLogVariant::IphoneStoredata) {
         return WalkIphone(buffer, pageSize, out);
     }
-    if (IsAndroidVariant(variant) && ColumnSchema.android.count > 0) {
+    if (IsAndroidVariant(variant)) {
         return WalkAndroid(buffer, pageSize, variant, out);
     }
     return 0;
@@ -172,6 +194,40 @@ std::uint32_t ReadPageSize(const RawBuffer& buffer)
     return pageSize;
 }
 
+PagesNotWalked::PagesNotWalked(const RawBuffer& buffer, std::int64_t pageSize)
+    : m_lockBytePage(kLockByteOffset / pageSize + 1), m_pointerMapStride(0)
+{
+    if (buffer.fileLength < kLargestRootPageOffset + kLargestRootPageBytes) {
+        return;
+    }
+    const unsigned char* const largestRoot = buffer.data + kLargestRootPageOffset;
+    if (std::all_of(largestRoot, largestRoot + kLargestRootPageBytes,
+                    [](unsigned char b) { return b == 0; })) {
+        return;
+    }
+    const std::int64_t usableSize = pageSize - buffer.data[kReservedBytesOffset];
+    m_pointerMapStride = usableSize / kPointerMapEntryBytes + 1;
+}
+
+bool PagesNotWalked::Contains(std::int64_t pageIndex) const
+{
+    const std::int64_t page = pageIndex + 1;
+    if (page == m_lockBytePage) {
+        return true;
+    }
+    if (m_pointerMapStride == 0 || page < kFirstPointerMapPage) {
+        return false;
+    }
+    // The last pointer-map position at or before `page`; the map itself is the page
+    // after it when that position is the lock-byte page.
+    std::int64_t map = kFirstPointerMapPage +
+                       (page - kFirstPointerMapPage) / m_pointerMapStride * m_pointerMapStride;
+    if (map == m_lockBytePage) {
+        ++map;
+    }
+    return page == map;
+}
+
 std::int32_t WalkRawBuffer(const RawBuffer& buffer, CallLogVariant variant,
                            std::vector<AcceptedCandidate>* accepted, std::int32_t capacity,
                            CWnd* owner)
@@ -194,18 +250,18 @@ std::vector<AcceptedCandidate> ListAcceptedCandidates(const RawBuffer& buffer,
 // The fill pass keeps the raw buffer until the merge is done: the merge decodes each
 // record's texts from it as far as it needs them, and nothing of a record but its
 // place and length is kept meanwhile.
-void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, std::string path)
+void ScanDeletedRecords(std::int32_t& counter, CWnd* mainWindow, const RawFileBytes& file)
 {
     const std::int32_t requested = counter;
-    const RawFileBytes raw(path);
-    const CallLogVariant variant = ScanVariantOf(path);
+    const CallLogVariant variant = ScanVariantOf(file.Path());
     if (requested <= 0) {
-        counter = WalkRawBuffer(raw.View(), variant, nullptr, 0, nullptr);
+        counter = WalkRawBuffer(file.View(), variant, nullptr, 0, nullptr);
         return;
     }
     std::vector<AcceptedCandidate> accepted = RoomForCandidates(requested);
-    const std::int32_t found = WalkRawBuffer(raw.View(), variant, &accepted, requested, mainWindow);
-    RemnantRecords records(raw.View(), variant, accepted);
-    MergeRecoveredRecords(mainWindow, records, requested);
+    const std::int32_t found =
+        WalkRawBuffer(file.View(), variant, &accepted, requested, mainWindow);
+    RemnantRecords records(file.View(), variant, accepted);
+    MergeRecoveredRecords(mainWindow, records, records.Count());
     counter = found;
 }

@@ -34,6 +34,7 @@
 #include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/wnd.h"
 #include "recovery/candidate_blocks.h"
+#include "recovery/raw_file.h"
 #include "recovery/remnant_records.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
@@ -190,10 +191,11 @@ void FuzzOneInput(const std::uint8_t* data, std::size_t size)
     std::remove(path.c_str());
     fixtures::WriteFileBytes(path, file);
     ScopedModalUi modal;
+    const RawFileBytes read(path);
     std::int32_t counter = 0;
-    ScanDeletedRecords(counter, &harness.window, path);
+    ScanDeletedRecords(counter, &harness.window, read);
     const std::int32_t counted = counter;
-    ScanDeletedRecords(counter, &harness.window, path);
+    ScanDeletedRecords(counter, &harness.window, read);
     const std::vector<reference_walk::Accepted> expected =
         reference_walk::AcceptedCandidates(file, layout.rules, layout.columns);
     if (counter != counted || static_cast<std::size_t>(counted) != expected.size()) {
@@ -219,7 +221,8 @@ namespace {
 
 // Seeds: each layout's file with every page size from 512 to 65536, a third of the
 // rows deleted; row ids from 1 on every other page size (a freed cell's freeblock header
-// then covers its first bytes), logs.db with text messages and video calls.
+// then covers its first bytes), two in three with auto-vacuum (full or incremental: a
+// pointer-map page), logs.db with text messages and video calls.
 std::vector<std::string> BuildSeeds(const std::string& dir)
 {
     std::vector<std::string> seeds;
@@ -231,6 +234,8 @@ std::vector<std::string> BuildSeeds(const std::string& dir)
             fixtures::BuildOptions options;
             options.pageSize = pageSize;
             options.firstRowid = seeds.size() % 2 == 0 ? 1 : 1001;
+            const char* const kAutoVacuum[] = {"", "FULL", "INCREMENTAL"};
+            options.autoVacuum = kAutoVacuum[seeds.size() % 3];
             if (layout.iphone) {
                 auto calls = fixtures::GeneratedIphoneCalls(24);
                 for (std::size_t i = 0; i < calls.size(); i += 3) calls[i].deleted = true;
@@ -328,9 +333,13 @@ std::string Mutate(const std::string& seed, std::mt19937_64& random)
             for (std::size_t i = from; i < input.size() && i < from + run; ++i) input[i] = '\xFF';
             break;
         }
-        case 3:   // the page-size field
-            if (input.size() > 18) input[1 + 16 + random() % 2] = static_cast<char>(random());
+        case 3: {   // a header field the walk reads: mostly the page size (which then
+                    // often holds no page size), else the reserved bytes or largest root
+            static const std::size_t kFieldBytes[] = {16, 17, 16, 17, 16, 17, 20, 52, 55};
+            const std::size_t field = 1 + kFieldBytes[random() % 9];
+            if (input.size() > field) input[field] = static_cast<char>(random());
             break;
+        }
         case 4: input.resize(1 + random() % input.size()); break;                    // truncate
         case 5: {   // zero-filled space
             const std::size_t from = at();

@@ -16,6 +16,7 @@
 #include "tests/support/scripted_modal_ui.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/wnd.h"
+#include "recovery/raw_file.h"
 #include "recovery/scanner.h"
 #include "tests/recovery/recovery_test_support.h"
 #include "tests/support/fixtures.h"
@@ -48,14 +49,16 @@ std::string Record(int i)
     return bytes + kNames[i % 2];
 }
 
-// A contacts2.db-named file of 4 KB pages: page 0 holds only the header's page size,
-// the others a record every 32 bytes until there are kCandidates.
+// A contacts2.db-named file of 4 KB pages: page 0 holds only the header's page size and
+// a largest root page of 0 (no pointer-map pages), the others a record every 32 bytes
+// until there are kCandidates.
 std::string GeneratedFile()
 {
     const std::int64_t pages = 1 + (kCandidates + kRecordsPerPage - 1) / kRecordsPerPage;
     std::string file(static_cast<std::size_t>(pages * kPageSize), '\x01');
     file[16] = static_cast<char>(kPageSize >> 8);
     file[17] = 0;
+    file.replace(52, 4, 4, '\0');
     for (int i = 0; i < kCandidates; ++i) {
         const std::int64_t at =
             kPageSize * (1 + i / kRecordsPerPage) + kRecordEvery * (i % kRecordsPerPage);
@@ -82,10 +85,11 @@ Outcome Recover(const std::string& path)
 {
     recovery_test::MainWindowWithList main;
     CallRecordTable.Reset();
+    const RawFileBytes file(path);
     std::int32_t counter = 0;
-    ScanDeletedRecords(counter, &main.window, path);
+    ScanDeletedRecords(counter, &main.window, file);
     EXPECT_EQ(counter, kCandidates);
-    ScanDeletedRecords(counter, &main.window, path);
+    ScanDeletedRecords(counter, &main.window, file);
     Outcome outcome;
     for (int item = 0; item < main.list.GetItemCount(); ++item) {
         std::array<std::string, 6> row;

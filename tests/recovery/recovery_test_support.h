@@ -4,6 +4,7 @@
 // positions.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -31,8 +32,9 @@ inline void SetSchema(ColumnSchemaFamily& family, const std::vector<Column>& col
 }
 
 // A raw image of `fileLength` bytes of `filler` with the page-size field at offsets 16
-// and 17, followed by the terminating zero byte and, on request, bytes past the end of
-// the buffer that a correct walk never reads (a walk that did would see them).
+// and 17 and a largest root page of 0 at offsets 52 to 55 (no pointer-map pages),
+// followed by the terminating zero byte and, on request, bytes past the end of the
+// buffer that a correct walk never reads (a walk that did would see them).
 class RawImage
 {
 public:
@@ -44,7 +46,12 @@ public:
             m_bytes[16] = static_cast<unsigned char>(pageSizeField >> 8);
             m_bytes[17] = static_cast<unsigned char>(pageSizeField & 0xFF);
         }
+        if (fileLength >= kLargestRootPageEnd) {
+            std::fill(m_bytes.begin() + kLargestRootPageEnd - 4,
+                      m_bytes.begin() + kLargestRootPageEnd, 0);
+        }
     }
+    static constexpr std::int64_t kLargestRootPageEnd = 56;
     void Put(std::int64_t at, const std::vector<unsigned char>& bytes)
     {
         for (std::size_t i = 0; i < bytes.size(); ++i) {

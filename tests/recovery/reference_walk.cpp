@@ -3,16 +3,23 @@
 //     power of two from 512 to 65536, and a file with any other holds no page;
 //   pages: every whole page is walked from offset 0 while the offset is below the page
 //     size - 23 (- 32 on the last whole page); an acceptance moves on by 22, anything
-//     else by 1;
+//     else by 1; but pages numbered from 1, page 2 and every (usable size / 5 + 1)th
+//     page after it are pointer-map pages when the 4 bytes at offset 52 are not all
+//     zero (usable size: the page size less the byte at offset 20), and are not
+//     walked; nor is the page holding byte 2^30; a pointer-map page that would be that
+//     page is the next one instead;
 //   candidate: a zero byte (column 0's NULL), then one varint per further column, none
 //     starting past the terminating zero byte, each serial type allowed by its column's
 //     rule; the content follows the header, each column's size from its serial type,
 //     and may end on the terminating zero byte but no further; in logs.db a two-byte
-//     logtype other than 500 (a video call) refuses it. A table without columns
+//     logtype other than 500 (a video call) refuses it. A table without a column that
+//     decodes into a call's text (name, date, type, duration, number, geocoded_location;
+//     on an iPhone zlocation, zdate, zanswered, zoriginated, zduration, zaddress)
 //     accepts nothing.
 #include "tests/recovery/reference_walk.h"
 
 #include <cctype>
+#include <set>
 
 namespace reference_walk {
 
@@ -199,6 +206,40 @@ bool Accepts(const Bytes& data, std::int64_t last, std::int64_t x, const std::ve
     return true;
 }
 
+// Page numbers (from 1) of the pointer-map pages and the lock-byte page of a file of
+// `pages` whole pages.
+std::set<std::int64_t> PagesLeftOut(const Bytes& data, std::int64_t fileLength,
+                                    std::int64_t pageSize, std::int64_t pages)
+{
+    const std::int64_t lockByte = (std::int64_t{1} << 30) / pageSize + 1;
+    std::set<std::int64_t> left = {lockByte};
+    const bool maps = fileLength >= 56 && (data[52] | data[53] | data[54] | data[55]) != 0;
+    if (maps) {
+        const std::int64_t mapped = (pageSize - data[20]) / 5;
+        for (std::int64_t map = 2; map <= pages; map += mapped + 1) {
+            left.insert(map == lockByte ? map + 1 : map);
+        }
+    }
+    return left;
+}
+
+bool DecodesSomeColumn(Rules rules, const ColumnDefinitions& columns)
+{
+    static const std::set<std::string> kAndroid = {"name", "date", "type", "duration",
+                                                   "number", "geocoded_location"};
+    static const std::set<std::string> kIphone = {"zlocation", "zdate", "zanswered",
+                                                  "zoriginated", "zduration", "zaddress"};
+    const std::set<std::string>& decoded = rules == Rules::Iphone ? kIphone : kAndroid;
+    for (const std::string& column : columns) {
+        std::string name = column.substr(0, column.find(' '));
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (decoded.count(name) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<Accepted> AcceptedCandidates(const std::string& file, Rules rules,
@@ -210,12 +251,16 @@ std::vector<Accepted> AcceptedCandidates(const std::string& file, Rules rules,
     const std::int64_t pageSize = PageSize(data, last);
     const std::vector<Rule> columnRules = ColumnRules(rules, columns);
     std::vector<Accepted> accepted;
-    if (pageSize == 0) {
+    if (pageSize == 0 || !DecodesSomeColumn(rules, columns)) {
         return accepted;
     }
     const std::int64_t pages = last / pageSize;
+    const std::set<std::int64_t> leftOut = PagesLeftOut(data, last, pageSize, pages);
     std::vector<std::int64_t> sizes;
     for (std::int64_t page = 0; page < pages; ++page) {
+        if (leftOut.count(page + 1) != 0) {
+            continue;
+        }
         const std::int64_t limit = pageSize - (page == pages - 1 ? 32 : 23);
         std::int64_t offset = 0;
         while (offset < limit) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "recovery/android_remnant.h"
 #include "recovery/iphone_remnant.h"
 #include "recovery/main_window_ids.h"
+#include "recovery/raw_file.h"
 #include "recovery/scanner.h"
 #include "recovery/schema_capture.h"
 #include "tests/recovery/recovery_test_support.h"
@@ -70,14 +72,19 @@ protected:
         return texts;
     }
 
-    // Count pass then fill pass, as the Recover command runs them; returns the count.
-    std::int32_t Recover(const std::string& path)
+    // One read, count pass, `between`, fill pass, as the Recover command runs them;
+    // returns the count.
+    std::int32_t Recover(const std::string& path, const std::function<void()>& between = {})
     {
+        const RawFileBytes file(path);
         std::int32_t counter = 0;
-        ScanDeletedRecords(counter, &window, path);
+        ScanDeletedRecords(counter, &window, file);
         EXPECT_TRUE(modal.ui.messageBoxes.empty()) << "the count pass shows nothing";
         const std::int32_t accepted = counter;
-        ScanDeletedRecords(counter, &window, path);
+        if (between) {
+            between();
+        }
+        ScanDeletedRecords(counter, &window, file);
         EXPECT_EQ(counter, accepted);
         return accepted;
     }
@@ -92,10 +99,12 @@ protected:
         return texts;
     }
 
-    // Every position of the file that the variant's frame accepts, decoded, with the
-    // span of its record bytes; the schema must be that of the file.
+    // Every position of the file (from `from` up to `to`, when given) that the variant's
+    // frame accepts, decoded, with the span of its record bytes; the schema must be that
+    // of the file.
     struct Located { Texts texts; std::int64_t position; std::int64_t length; };
-    static std::vector<Located> LocateRecords(const std::string& file, CallLogVariant variant)
+    static std::vector<Located> LocateRecords(const std::string& file, CallLogVariant variant,
+                                              std::int64_t from = 0, std::int64_t to = -1)
     {
         const RawBuffer buffer{reinterpret_cast<const unsigned char*>(file.c_str()),
                                static_cast<std::int64_t>(file.size())};
@@ -106,7 +115,7 @@ protected:
         const auto header = std::make_unique<CandidateHeader>();
         const AndroidContentCheck contentCheck(variant, ColumnSchema.android);
         std::vector<Located> found;
-        for (std::int64_t x = 0; x < buffer.fileLength; ++x) {
+        for (std::int64_t x = from; x < (to < 0 ? buffer.fileLength : to); ++x) {
             CallRecord record;
             std::int64_t length = 0;
             if (variant == CallLogVariant::IphoneStoredata) {
@@ -451,33 +460,156 @@ TEST_F(ScanEndToEnd, RecordsSpillingOntoOverflowPages)
     }
 }
 
-// A contacts2.db of Android 7 and later has no calls table: the open captures no
-// columns, and Recover then finds nothing and shows nothing, even after a file with
-// a calls table.
-TEST_F(ScanEndToEnd, Contacts2WithoutCallsTableRecoversNothing)
+// One read serves both passes of a Recover: a file cut between them (a copy still being
+// written, media pulled) recovers what the whole file holds, and a fill pass promised
+// more candidates than it finds merges only those it decoded.
+TEST_F(ScanEndToEnd, FileCutBetweenThePassesRecoversWhatItHeld)
 {
     fixtures::TempDir dir;
-    const std::string earlier = dir.File("earlier/contacts2.db");
-    std::filesystem::create_directory(dir.File("earlier"));
-    fixtures::BuildAndroidDatabase(earlier, AndroidLayout::Calls40,
-                                   fixtures::GeneratedAndroidCalls(10));
-    LoadLive(earlier);
+    std::vector<fixtures::AndroidCall> calls = fixtures::GeneratedAndroidCalls(200);
+    for (std::size_t i = 1; i < calls.size(); i += 4) {
+        calls[i].deleted = true;
+    }
     const std::string path = dir.File("contacts2.db");
-    fixtures::BuildContactsWithoutCalls(path, 120);
+    fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls40, calls);
+    const std::string whole = fixtures::ReadFileBytes(path);
+    const auto boxTexts = [&] {
+        std::vector<std::string> texts;
+        for (const auto& box : modal.ui.messageBoxes) {
+            texts.push_back(box.text);
+        }
+        modal.ui.messageBoxes.clear();
+        return texts;
+    };
     LoadLive(path);
-    ASSERT_EQ(ColumnSchema.android.count, 0);
-    modal.ui.messageBoxes.clear();
-    window.SetWindowText("title before");
+    const std::int32_t accepted = Recover(path);
+    const std::vector<Texts> expected = Appended();
+    const std::vector<std::string> expectedBoxes = boxTexts();
+    ASSERT_GE(expected.size(), 40u);
 
-    std::int32_t counter = 0;
-    ScanDeletedRecords(counter, &window, path);
-    EXPECT_EQ(counter, 0);
-    ScanDeletedRecords(counter, &window, path);
-    EXPECT_EQ(counter, 0);
-    EXPECT_TRUE(modal.ui.messageBoxes.empty());
-    EXPECT_EQ(CallRecordTable.recordCount, 0);
-    EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_EQ(window.GetWindowText(), "title before");
+    for (const std::size_t cut : {std::size_t{0}, whole.size() / 2}) {
+        fixtures::WriteFileBytes(path, whole);
+        LoadLive(path);
+        EXPECT_EQ(Recover(path, [&] { std::filesystem::resize_file(path, cut); }), accepted);
+        EXPECT_EQ(Appended(), expected) << "cut to " << cut;
+        EXPECT_EQ(boxTexts(), expectedBoxes) << "cut to " << cut;
+    }
+
+    fixtures::WriteFileBytes(path, whole);
+    LoadLive(path);
+    const RawFileBytes file(path);
+    std::int32_t counter = accepted + 5;
+    ScanDeletedRecords(counter, &window, file);
+    EXPECT_EQ(counter, accepted);
+    EXPECT_EQ(Appended(), expected);
+    EXPECT_EQ(boxTexts(), expectedBoxes);
+}
+
+// Auto-vacuum files (Android's usual) keep pointer-map pages: page 2, then one every
+// usable size / 5 + 1 pages, of five-byte entries (a type from 1 to 5, a big-endian
+// page number) that the frame may take for records. Whatever the mode and page size,
+// with deleted calls or none, Recover appends what it appends from the same file with
+// those pages zeroed.
+TEST_F(ScanEndToEnd, PointerMapPagesHoldNoCalls)
+{
+    int acceptedOnMapPages = 0;   // positions there that the frame takes, in all files
+    for (const char* mode : {"FULL", "INCREMENTAL"}) {
+        for (std::int64_t pageSize = 512; pageSize <= 65536; pageSize *= 2) {
+            for (const bool deletions : {false, true}) {
+                SCOPED_TRACE(std::string(mode) + " " + std::to_string(pageSize) +
+                             (deletions ? " with deleted calls" : ""));
+                // Enough calls for a second pointer-map page with pages of 512 bytes.
+                std::vector<fixtures::AndroidCall> calls =
+                    fixtures::GeneratedAndroidCalls(pageSize == 512 ? 600 : 120);
+                for (std::size_t i = 1; deletions && i < calls.size(); i += 4) {
+                    calls[i].deleted = true;
+                }
+                fixtures::BuildOptions options;
+                options.pageSize = static_cast<int>(pageSize);
+                options.autoVacuum = mode;
+                fixtures::TempDir dir;
+                std::filesystem::create_directory(dir.File("zeroed"));
+                const std::string path = dir.File("contacts2.db");
+                fixtures::BuildAndroidDatabase(path, AndroidLayout::Calls60, calls, options);
+                LoadLive(path);
+                std::string zeroed = fixtures::ReadFileBytes(path);
+                const std::int64_t pages = static_cast<std::int64_t>(zeroed.size()) / pageSize;
+                for (std::int64_t map = 2; map <= pages; map += pageSize / 5 + 1) {
+                    const std::int64_t start = (map - 1) * pageSize;
+                    const char type = zeroed[static_cast<std::size_t>(start)];
+                    ASSERT_TRUE(type >= 1 && type <= 5) << "page " << map << " is no pointer map";
+                    acceptedOnMapPages += static_cast<int>(
+                        LocateRecords(zeroed, CallLogVariant::AndroidContacts2Db, start,
+                                      start + pageSize).size());
+                    zeroed.replace(static_cast<std::size_t>(start),
+                                   static_cast<std::size_t>(pageSize),
+                                   static_cast<std::size_t>(pageSize), '\0');
+                }
+                const std::string zeroedPath = dir.File("zeroed/contacts2.db");
+                fixtures::WriteFileBytes(zeroedPath, zeroed);
+
+                Recover(path);
+                const std::vector<Texts> appended = Appended();
+                const int kept = CallRecordTable.recordCount;
+                LoadLive(path);
+                modal.ui.messageBoxes.clear();
+                Recover(zeroedPath);
+                EXPECT_EQ(Appended(), appended);
+                EXPECT_EQ(CallRecordTable.recordCount, kept);
+                modal.ui.messageBoxes.clear();
+            }
+        }
+    }
+    EXPECT_GT(acceptedOnMapPages, 0) << "no pointer-map page looks like a record";
+}
+
+// A calls table of another app's making: rows and deleted rows, none of the call
+// columns (so that Open's SELECTs fail).
+void BuildCallsWithoutCallColumns(const std::string& path)
+{
+    fixtures::Database db(path);
+    db.Exec("CREATE TABLE calls (_id INTEGER PRIMARY KEY, label TEXT, flags INTEGER, "
+            "note TEXT)");
+    db.Exec("BEGIN");
+    const std::vector<fixtures::AndroidCall> calls = fixtures::GeneratedAndroidCalls(300);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        db.Insert("calls", {"label", "flags", "note"},
+                  {calls[i].name, static_cast<int>(i), calls[i].location});
+    }
+    db.Exec("COMMIT");
+    db.Exec("DELETE FROM calls WHERE _id % 3 = 0");
+}
+
+// A contacts2.db of Android 7 and later has no calls table, and a table of that name
+// may lack the call columns: the open captures no column the decoding reads, and
+// Recover then finds nothing and shows nothing (no row of six empty texts), even after
+// a file with a calls table.
+TEST_F(ScanEndToEnd, Contacts2WithoutCallColumnsRecoversNothing)
+{
+    const std::function<void(const std::string&)> builds[] = {
+        [](const std::string& path) { fixtures::BuildContactsWithoutCalls(path, 120); },
+        BuildCallsWithoutCallColumns,
+    };
+    for (const auto& build : builds) {
+        fixtures::TempDir dir;
+        const std::string earlier = dir.File("earlier/contacts2.db");
+        std::filesystem::create_directory(dir.File("earlier"));
+        fixtures::BuildAndroidDatabase(earlier, AndroidLayout::Calls40,
+                                       fixtures::GeneratedAndroidCalls(10));
+        LoadLive(earlier);
+        const std::string path = dir.File("contacts2.db");
+        build(path);
+        LoadLive(path);
+        modal.ui.messageBoxes.clear();
+        window.SetWindowText("title before");
+
+        EXPECT_EQ(Recover(path), 0);
+        EXPECT_TRUE(modal.ui.messageBoxes.empty());
+        EXPECT_EQ(CallRecordTable.recordCount, 0);
+        EXPECT_EQ(list.GetItemCount(), 0);
+        EXPECT_EQ(window.GetWindowText(), "title before");
+    }
+    EXPECT_EQ(ColumnSchema.android.count, 4) << "the last table's columns are captured";
 }
 
 TEST_F(ScanEndToEnd, IphoneLayouts)
@@ -538,16 +670,14 @@ TEST_F(ScanEndToEnd, MissingFileRaisesAndChangesNothing)
                                    fixtures::GeneratedAndroidCalls(10));
     LoadLive(path);
     const std::string missing = dir.File("gone/contacts2.db");
-    std::int32_t counter = 5;
     window.SetWindowText("title before");
     try {
-        ScanDeletedRecords(counter, &window, missing);
+        Recover(missing);
         ADD_FAILURE() << "no exception";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
         EXPECT_EQ(e.ErrorText(), "无法读取文件 " + missing + "：找不到该文件。");
     }
-    EXPECT_EQ(counter, 5);
     EXPECT_EQ(CallRecordTable.recordCount, 10);
     EXPECT_EQ(list.GetItemCount(), 10);
     EXPECT_EQ(window.GetWindowText(), "title before");

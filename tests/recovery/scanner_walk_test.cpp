@@ -1,8 +1,8 @@
 // The scanner's walk and candidate frame on hand-made raw images: page sizes, offset
 // limits and the skip after an acceptance position by position, the bounds test at the
 // terminating zero byte, header varints near the end of the buffer, the overlong flag,
-// a family without columns, the logtype content rule in both passes, and the fill
-// pass's record bound.
+// a family without call columns, the logtype content rule in both passes, the fill
+// pass's record bound, and the pages left out (pointer maps, the lock-byte page).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +29,9 @@ constexpr CallLogVariant kLogs = CallLogVariant::AndroidLogsDb;
 // TEXT column is refused).
 constexpr unsigned char kFiller = 0x02;
 
-// A table of one column: every walked zero byte is a candidate of length 1.
-const std::vector<recovery_test::Column> kAnyZeroByte = {{"_id", "INTEGER"}};
+// A table of one column (one the decoding reads: a table without such a column
+// describes no call): every walked zero byte is a candidate of length 1.
+const std::vector<recovery_test::Column> kAnyZeroByte = {{"duration", "INTEGER"}};
 
 class ScannerWalk : public ::testing::Test
 {
@@ -179,8 +180,9 @@ TEST_F(ScannerWalk, NoHeaderVarintStartsPastTheTerminatingZeroByte)
     for (const auto& c : cases) {
         for (const Bytes& past : pastTheEnd) {
             for (const std::int32_t more : {0, 1, 2}) {
-                SetSchema(ColumnSchema.android,
-                          std::vector<recovery_test::Column>(c.columns + more, {"c", "INTEGER"}));
+                std::vector<recovery_test::Column> columns(c.columns + more, {"c", "INTEGER"});
+                columns.front() = kAnyZeroByte.front();
+                SetSchema(ColumnSchema.android, columns);
                 RawImage image(fileLength, 0x0200, 0x09);
                 image.Put(x, {0x00});
                 image.Put(x + 1, c.header);
@@ -200,7 +202,8 @@ TEST_F(ScannerWalk, NoHeaderVarintStartsPastTheTerminatingZeroByte)
 TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
 {
     using Bytes = std::vector<unsigned char>;
-    const std::vector<recovery_test::Column> anyTen(10, {"c", "INTEGER"});
+    std::vector<recovery_test::Column> anyTen(10, {"c", "INTEGER"});
+    anyTen.front() = kAnyZeroByte.front();
     // One-byte varints: 8 texts of 57 bytes (7F) and one of 20 (35) or 21 (37) bytes.
     Bytes oneByte487 = {0x00, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x35};
     Bytes oneByte488 = oneByte487;
@@ -226,9 +229,10 @@ TEST_F(ScannerWalk, OverlongFromPageSizeMinus24)
         image.Put(2 * 512, c.r488);
         const std::vector<AcceptedCandidate> listed =
             ListAcceptedCandidates(image.View(), c.variant);
-        std::vector<CallRecord> records(3);
+        std::vector<CallRecord> records(listed.size());
         for (CallRecord& r : records) r.overlong = 7;
-        const std::int32_t filled = FillPass(image, c.variant, records, 3);
+        const std::int32_t filled =
+            FillPass(image, c.variant, records, static_cast<std::int32_t>(records.size()));
         ASSERT_EQ(filled, static_cast<std::int32_t>(listed.size())) << c.path;
         ASSERT_GE(listed.size(), 2u) << c.path;
         const std::size_t first = listed.size() - 2;   // after page 0's own zero byte
@@ -247,45 +251,51 @@ TEST_F(ScannerWalk, FillPassNeverWritesPastItsRecords)
 {
     SetSchema(ColumnSchema.android, {{"_id", "INTEGER"}, {"name", "TEXT"}});
     RawImage image(2 * 512, 0x0200, kFiller);
+    const std::int32_t header = Count(image);   // page 0's own candidates
     image.Put(600, {0x00, 0x0F, 'A'});
     image.Put(700, {0x00, 0x0F, 'B'});
     image.Put(800, {0x00, 0x0F, 'C'});
-    std::vector<CallRecord> records(3);
+    std::vector<CallRecord> records(static_cast<std::size_t>(header) + 3);
     for (CallRecord& r : records) {
         r.name = "untouched";
         r.overlong = 7;
     }
-    EXPECT_EQ(FillPass(image, kContacts, records, 1), 3);
-    EXPECT_EQ(records[0].name, "A");
-    EXPECT_EQ(records[0].overlong, 0);
-    for (std::size_t i = 1; i < records.size(); ++i) {
+    EXPECT_EQ(FillPass(image, kContacts, records, header + 1), header + 3);
+    EXPECT_EQ(records[header].name, "A");
+    EXPECT_EQ(records[header].overlong, 0);
+    for (std::size_t i = header + 1; i < records.size(); ++i) {
         EXPECT_EQ(records[i].name, "untouched") << i;
         EXPECT_EQ(records[i].overlong, 7) << i;
     }
-    // A record the pass did not reach (the file changed between the passes) reads as six
-    // empty texts with overlong 0.
+    // An index past the records the pass kept reads as six empty texts with overlong 0.
     std::vector<AcceptedCandidate> accepted;
-    WalkRawBuffer(image.View(), kContacts, &accepted, 1, nullptr);
+    WalkRawBuffer(image.View(), kContacts, &accepted, header + 1, nullptr);
     RemnantRecords remnants(image.View(), kContacts, accepted);
+    EXPECT_EQ(remnants.Count(), header + 1);
     CallRecord unreached;
     unreached.number = unreached.name = "before";
-    remnants.Read(1, kAllFields, unreached);
+    remnants.Read(header + 1, kAllFields, unreached);
     EXPECT_EQ(unreached.number + unreached.name, "");
-    EXPECT_EQ(remnants.Overlong(1), 0);
+    EXPECT_EQ(remnants.Overlong(header + 1), 0);
 }
 
-// A family without columns (the open found no call table) describes no record: nothing
-// is accepted, not even in a file of zeros, in any variant.
-TEST_F(ScannerWalk, FamilyWithoutColumnsAcceptsNothing)
+// A family without a column the decoding reads (none at all when the open found no
+// call table; a table of that name with other columns) describes no record: nothing is
+// accepted, not even in a file of zeros, in any variant.
+TEST_F(ScannerWalk, FamilyWithoutCallColumnsAcceptsNothing)
 {
-    SetSchema(ColumnSchema.android, {});
-    SetSchema(ColumnSchema.iphone, {});
+    const std::vector<recovery_test::Column> otherColumns[] = {
+        {}, {{"_id", "INTEGER"}, {"label", "TEXT"}, {"z_opt", "INTEGER"}}};
     const RawImage zeros(4 * 512, 0x0200, 0x00);
-    for (const CallLogVariant variant :
-         {kContacts, CallLogVariant::AndroidCallDb, CallLogVariant::AndroidLogsDb,
-          CallLogVariant::IphoneStoredata}) {
-        EXPECT_EQ(Count(zeros, variant), 0) << static_cast<int>(variant);
-        EXPECT_TRUE(AcceptedPositions(zeros, variant).empty()) << static_cast<int>(variant);
+    for (const auto& columns : otherColumns) {
+        SetSchema(ColumnSchema.android, columns);
+        SetSchema(ColumnSchema.iphone, columns);
+        for (const CallLogVariant variant :
+             {kContacts, CallLogVariant::AndroidCallDb, CallLogVariant::AndroidLogsDb,
+              CallLogVariant::IphoneStoredata}) {
+            EXPECT_EQ(Count(zeros, variant), 0) << static_cast<int>(variant);
+            EXPECT_TRUE(AcceptedPositions(zeros, variant).empty()) << static_cast<int>(variant);
+        }
     }
 }
 
@@ -342,16 +352,83 @@ TEST_F(ScannerWalk, FillPassNeverKeepsMoreThanItsRecords)
 {
     const ColumnSchemaFamily savedIphone = ColumnSchema.iphone;
     SetSchema(ColumnSchema.android, kAnyZeroByte);
-    SetSchema(ColumnSchema.iphone, {{"z_pk", "INTEGER"}});
+    SetSchema(ColumnSchema.iphone, {{"zduration", "INTEGER"}});
     RawImage image(2 * 512, 0x0200, kFiller);
+    const std::int32_t header = Count(image);   // page 0's own candidates
     image.Put(600, {0});
     image.Put(700, {0});
     for (const CallLogVariant variant : {kContacts, CallLogVariant::IphoneStoredata}) {
         std::vector<AcceptedCandidate> accepted;
-        EXPECT_EQ(WalkRawBuffer(image.View(), variant, &accepted, 1, nullptr), 3);
+        EXPECT_EQ(WalkRawBuffer(image.View(), variant, &accepted, 1, nullptr), header + 2);
         EXPECT_EQ(accepted.size(), 1u);
     }
     ColumnSchema.iphone = savedIphone;
+}
+
+// With a largest root page other than 0 the file keeps pointer-map pages, page 2 and
+// then one every usable size / 5 + 1 pages, and the walk leaves them out whatever lies
+// on them; a remnant that starts on the page before one runs on into it as into any
+// page. 250 pages of 512 bytes, a record at offset 100 of each from page 2 on and one
+// at offset 480 of page 104 whose text ends on page 105.
+TEST_F(ScannerWalk, PointerMapPagesAreNotWalked)
+{
+    SetSchema(ColumnSchema.android, {{"duration", "INTEGER"}, {"number", "TEXT"}});
+    constexpr std::int64_t kPage = 512;
+    constexpr std::int64_t kPages = 250;
+    const std::int64_t spanning = 103 * kPage + 480;
+    const struct { unsigned char largestRoot; unsigned char reserved; std::vector<std::int64_t> maps; }
+        cases[] = {
+            {0, 0, {}},
+            {7, 0, {2, 105, 208}},     // 512 / 5 = 102 pages mapped by each
+            {7, 12, {2, 103, 204}},    // usable size 500: 100 each
+            {7, 255, {2, 54, 106, 158, 210}},
+        };
+    for (const auto& c : cases) {
+        RawImage image(kPages * kPage, 0x0200, kFiller);
+        image.Put(20, {c.reserved});
+        image.Put(55, {c.largestRoot});
+        std::vector<std::int64_t> expected = AcceptedPositions(image);   // page 1's own
+        for (std::int64_t page = 2; page <= kPages; ++page) {
+            const std::int64_t at = (page - 1) * kPage + 100;
+            image.Put(at, {0x00, 0x0F, 'x'});
+            if (std::find(c.maps.begin(), c.maps.end(), page) == c.maps.end()) {
+                expected.push_back(at);
+            }
+            if (at + 380 == spanning) {
+                image.Put(spanning, {0x00, 0x81, 0x4F});   // a text of 97 bytes
+                expected.push_back(spanning);
+            }
+        }
+        EXPECT_EQ(AcceptedPositions(image), expected)
+            << "reserved " << int{c.reserved} << ", largest root " << int{c.largestRoot};
+    }
+}
+
+// The page holding byte 2^30 is walked in no file that reaches it, and a pointer-map
+// page that would fall on it is the page after it. Asked of the pages around it by
+// page size (walking a file of 1 GiB would take seconds); the walk asks the same for
+// every page, as PointerMapPagesAreNotWalked shows.
+TEST_F(ScannerWalk, LockBytePageIsNotWalked)
+{
+    const struct { std::uint32_t field; std::int64_t lockBytePage; } sizes[] = {
+        {0x0200, 2097153}, {0x0400, 1048577}, {0x1000, 262145}, {0x0001, 16385}};
+    for (const auto& size : sizes) {
+        for (const unsigned char largestRoot : {0, 3}) {
+            RawImage header(1024, size.field, kFiller);
+            header.Put(55, {largestRoot});
+            const std::int64_t pageSize = ReadPageSize(header.View());
+            const PagesNotWalked notWalked(header.View(), pageSize);
+            // Page numbers from 1, as SQLite counts them; Contains takes indexes from 0.
+            const auto skipped = [&](std::int64_t page) { return notWalked.Contains(page - 1); };
+            const std::int64_t lock = size.lockBytePage;
+            EXPECT_TRUE(skipped(lock)) << pageSize;
+            EXPECT_FALSE(skipped(lock - 1)) << pageSize;
+            // 1024 / 5 + 1 = 205 divides 1,048,575: that pointer-map page moves on by one.
+            const bool movedMap = pageSize == 1024 && largestRoot != 0;
+            EXPECT_EQ(skipped(lock + 1), movedMap) << pageSize;
+            EXPECT_FALSE(skipped(lock + 2)) << pageSize;
+        }
+    }
 }
 
 TEST_F(ScannerWalk, VariantFromTheEndOfThePath)
@@ -439,7 +516,8 @@ TEST_F(ScannerWalk, EveryBlockKindMarksWhatMayAcceptLetsThrough)
 }
 
 // The walk exactly as the format describes it, position by position with
-// MatchCandidateByColumn (and the logs.db content check): what the scanner must accept.
+// MatchCandidateByColumn (and the logs.db content check) on the pages walked: what the
+// scanner must accept.
 std::vector<AcceptedCandidate> AcceptedPositionByPosition(const RawBuffer& buffer,
                                                           CallLogVariant variant)
 {
@@ -455,6 +533,9 @@ std::vector<AcceptedCandidate> AcceptedPositionByPosition(const RawBuffer& buffe
     std::vector<AcceptedCandidate> accepted;
     const std::int64_t pages = pageSize == 0 ? 0 : buffer.fileLength / pageSize;
     for (std::int64_t page = 0; page < pages; ++page) {
+        if (PagesNotWalked(buffer, pageSize).Contains(page)) {
+            continue;
+        }
         const std::int64_t limit = pageSize - (page == pages - 1 ? 32 : 23);
         for (std::int64_t offset = 0; offset < limit;) {
             const std::int64_t x = page * pageSize + offset;
@@ -543,7 +624,8 @@ TEST_F(ScannerWalk, ZeroRunsAcceptWhatThePlainWalkAccepts)
                      {kPage + 100, 2 * kPage - length, 3 * kPage - 25,
                       4 * kPage - 32 - length / 2, fileLength - length}) {
                     RawImage image(fileLength, static_cast<std::uint32_t>(kPage), kFiller);
-                    for (std::int64_t i = 18; i < fileLength; ++i) {
+                    // The header's fields are left as RawImage sets them: every page walked.
+                    for (std::int64_t i = RawImage::kLargestRootPageEnd; i < fileLength; ++i) {
                         image.Put(i, {kOther[random() % sizeof kOther]});
                     }
                     image.Put(start,

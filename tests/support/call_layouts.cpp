@@ -158,6 +158,8 @@ void buildCallTable(const std::string& path, const BuildOptions& options,
     const std::string& encoding = options.encoding.empty() ? defaultEncoding : options.encoding;
     db.Exec("PRAGMA encoding='" + encoding + "'");
     db.Exec("PRAGMA page_size=" + std::to_string(options.pageSize));
+    if (!options.autoVacuum.empty())
+        db.Exec("PRAGMA auto_vacuum=" + options.autoVacuum);
     db.Exec("PRAGMA synchronous=OFF");
     if (options.wal)
         db.Exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0");

@@ -138,6 +138,9 @@ struct BuildOptions
     // "UTF-8", "UTF-16le" or "UTF-16be", set before the first table; empty: the
     // layout's own (UTF-16le for VendorCallDb, UTF-8 for the others).
     std::string encoding;
+    // "FULL" or "INCREMENTAL" (auto-vacuum, as Android keeps its databases: the file
+    // then holds pointer-map pages); empty: none.
+    std::string autoVacuum;
 };
 
 // Builds the database at utf8Path (removing any file there first, with its -wal,
