@@ -111,6 +111,12 @@ bool CheckIphoneColumn(const std::string& declaredType, const std::string& colum
     return true;
 }
 
+bool IphoneRules::DecodesSomeColumn() const
+{
+    return std::any_of(roles, roles + columns.columnCount,
+                       [](Role role) { return role != Role::Skipped; });
+}
+
 void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules)
 {
     rules.columns.Compile(schema, CheckIphoneColumn);

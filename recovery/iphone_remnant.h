@@ -35,6 +35,9 @@ struct IphoneRules
     Role roles[kColumnSchemaCapacity] = {};   // what each column decodes into
     bool hasOriginated = false;               // the table has a "zoriginated" column
     TextEncoding encoding = TextEncoding::Utf8;   // of the scanned file's texts
+
+    // True when some column decodes into a text.
+    bool DecodesSomeColumn() const;
 };
 void CompileIphoneRules(const ColumnSchemaFamily& schema, IphoneRules& rules);
 

@@ -117,9 +117,7 @@ std::int32_t WalkIphone(const RawBuffer& buffer, std::int64_t pageSize, const Wa
 {
     const auto rules = std::make_unique<IphoneRules>();
     CompileIphoneRules(ColumnSchema.iphone, *rules);
-    const IphoneRules::Role* const roles = rules->roles;
-    if (std::all_of(roles, roles + rules->columns.columnCount,
-                    [](IphoneRules::Role role) { return role == IphoneRules::Role::Skipped; })) {
+    if (!rules->DecodesSomeColumn()) {
         return 0;
     }
     const auto header = std::make_unique<CandidateHeader>();
